@@ -1,0 +1,64 @@
+// ZipStream: a byte stream with a position, held in memory until it is
+// given a file name and backed by that file from then on. A file-backed
+// stream keeps no handle between operations: each one opens the file by
+// its path and closes it before returning, so a removable disk may be
+// exchanged between two reads.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace extractor {
+
+class ZipStream {
+ public:
+  // How setting FileName converts the name and tests the file.
+  enum class NameForm {
+    Output,  // output files: opened for reading as the test
+    Volume,  // archive files and volumes: query-only test, "?" for unmappable characters
+  };
+
+  static constexpr int32_t kOpenAlways = 1;
+  static constexpr int32_t kOpenExisting = 2;
+  static constexpr int32_t kCreateAlways = 3;
+
+  ZipStream();
+  ~ZipStream();
+  ZipStream(const ZipStream&) = delete;
+  ZipStream& operator=(const ZipStream&) = delete;
+
+  // Results: 0 success, 1 failure, as every operation below.
+  int32_t SetFileName(const std::optional<std::u16string>& name, NameForm form);
+  std::u16string FileName() const { return fileName_.value_or(u""); }
+  void SetOpenMode(int32_t mode) { openMode_ = mode; }
+  int32_t OpenMode() const { return openMode_; }
+  void SetDeleteOnClose(bool on) { deleteOnClose_ = on; }
+  uint32_t Position() const { return position_; }
+  bool IsFileBacked() const { return fileBacked_; }
+  const std::string& Path() const { return path_; }
+  size_t Capacity() const { return buffer_.size(); }
+
+  void Seek(int32_t offset);
+  uint32_t Size() const;
+  int32_t SizeQuery(uint32_t& size) const;
+  // wait: let the system finish the read's completion before returning.
+  int32_t Read(void* buffer, uint32_t count, bool wait = true);
+  int32_t Write(const void* buffer, uint32_t count);
+  void Truncate();
+
+ private:
+  void growFor(uint32_t count);
+
+  uint32_t position_ = 0;
+  bool deleteOnClose_ = false;
+  int32_t openMode_ = kOpenAlways;
+  std::string path_;  // the name in the ANSI code page, when file-backed
+  std::optional<std::u16string> fileName_;
+  std::vector<uint8_t> buffer_;  // memory storage; its size is the capacity
+  uint32_t dataSize_ = 0;
+  bool fileBacked_ = false;
+};
+
+}  // namespace extractor

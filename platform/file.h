@@ -1,0 +1,55 @@
+// Files as the operating system sees them. Every operation of the stream
+// layer opens a file by its path, does one thing and closes it again, so this
+// interface is a thin, handle-based mirror of the system calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace extractor::platform {
+
+// An open file; null when an open failed.
+using FileHandle = void*;
+
+enum class FileAccess {
+  None,   // query only: size and existence
+  Read,   // GENERIC_READ
+  Write,  // GENERIC_WRITE
+};
+
+// The values match the stream's OpenMode.
+enum class Disposition : int32_t {
+  OpenAlways = 1,    // open, creating a missing file
+  OpenExisting = 2,  // open only a file that exists
+  CreateAlways = 3,  // create, emptying an existing file
+};
+
+// Paths are 8-bit text in the ANSI code page, as the engine hands them to
+// the system. Shared for reading and writing; never overlapped.
+FileHandle openFile(const std::string& path, FileAccess access, Disposition disposition);
+void closeFile(FileHandle file);
+
+// Reads count bytes at offset; waits alertably for completion when asked.
+// Nothing tells how much was transferred: bytes past the end of the file
+// keep whatever the buffer held.
+void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bool wait);
+
+// Writes count bytes at offset; false when the write call fails.
+bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t count);
+
+uint32_t fileSize(FileHandle file);
+
+bool deleteFile(const std::string& path);
+
+// Creates one folder; fails when it exists or its parent is missing.
+bool createFolder(const std::string& path);
+
+// Sets a file's last-write time (100-ns intervals since 1601-01-01 UTC),
+// keeping its other times. False when the file cannot be opened.
+bool setLastWriteTime(const std::string& path, uint64_t fileTime);
+
+// True on an NT-family system, where reads and writes are issued
+// asynchronously with a completion routine.
+bool isNT();
+
+}  // namespace extractor::platform

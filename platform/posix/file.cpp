@@ -1,0 +1,123 @@
+// Stands in for the Win32 file calls on Linux: the same dispositions and
+// sharing (none is enforced), paths turned from the ANSI code page into
+// UTF-8 with "\" as a folder separator.
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "platform/posix/native_path.h"
+
+namespace extractor::platform {
+namespace {
+
+int fdOf(FileHandle file) {
+  return static_cast<int>(reinterpret_cast<intptr_t>(file)) - 1;
+}
+
+FileHandle handleOf(int fd) {
+  return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
+}
+
+int openFlags(FileAccess access, Disposition disposition) {
+  switch (disposition) {
+    case Disposition::OpenAlways:
+      return (access == FileAccess::Write ? O_WRONLY : O_RDONLY) | O_CREAT;
+    case Disposition::CreateAlways:
+      // Emptying needs write access, which CREATE_ALWAYS implies on Windows.
+      return (access == FileAccess::Write ? O_WRONLY : O_RDWR) | O_CREAT | O_TRUNC;
+    case Disposition::OpenExisting:
+      break;
+  }
+  return access == FileAccess::Write ? O_WRONLY : O_RDONLY;
+}
+
+}  // namespace
+
+FileHandle openFile(const std::string& path, FileAccess access, Disposition disposition) {
+  std::string native = nativePath(path);
+  int fd = ::open(native.c_str(), openFlags(access, disposition) | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a folder is no file here
+    ::close(fd);
+    return nullptr;
+  }
+  return handleOf(fd);
+}
+
+void closeFile(FileHandle file) {
+  if (file) ::close(fdOf(file));
+}
+
+void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bool) {
+  auto* out = static_cast<char*>(buffer);
+  off_t at = offset;
+  while (count > 0) {
+    ssize_t got = pread(fdOf(file), out, count, at);
+    if (got <= 0) return;
+    out += got;
+    at += got;
+    count -= static_cast<uint32_t>(got);
+  }
+}
+
+bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t count) {
+  if (!file) return false;
+  auto* in = static_cast<const char*>(buffer);
+  off_t at = offset;
+  while (count > 0) {
+    ssize_t put = pwrite(fdOf(file), in, count, at);
+    if (put <= 0) return false;
+    in += put;
+    at += put;
+    count -= static_cast<uint32_t>(put);
+  }
+  return true;
+}
+
+uint32_t fileSize(FileHandle file) {
+  struct stat st;
+  if (fstat(fdOf(file), &st) != 0) return 0;
+  return static_cast<uint32_t>(st.st_size);
+}
+
+bool deleteFile(const std::string& path) {
+  return ::unlink(nativePath(path).c_str()) == 0;
+}
+
+bool createFolder(const std::string& path) {
+  return ::mkdir(nativePath(path).c_str(), 0777) == 0;
+}
+
+bool setLastWriteTime(const std::string& path, uint64_t fileTime) {
+  std::string native = nativePath(path);
+  int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // FILETIME counts 100 ns from 1601; Unix time counts from 1970.
+  constexpr int64_t kEpochDifference = 116444736000000000;
+  int64_t sinceUnix = static_cast<int64_t>(fileTime) - kEpochDifference;
+  int64_t seconds = sinceUnix / 10000000;
+  int64_t rest = sinceUnix % 10000000;
+  if (rest < 0) {
+    rest += 10000000;
+    seconds -= 1;
+  }
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_nsec = static_cast<long>(rest * 100);
+  bool ok = futimens(fd, times) == 0;
+  ::close(fd);
+  return ok;
+}
+
+bool isNT() {
+  return true;
+}
+
+}  // namespace extractor::platform

@@ -1,0 +1,122 @@
+#include "platform/file.h"
+
+#include <windows.h>
+
+namespace extractor::platform {
+namespace {
+
+VOID CALLBACK ignoreCompletion(DWORD, DWORD, LPOVERLAPPED) {}
+
+DWORD accessRights(FileAccess access) {
+  switch (access) {
+    case FileAccess::Read:
+      return GENERIC_READ;
+    case FileAccess::Write:
+      return GENERIC_WRITE;
+    case FileAccess::None:
+      break;
+  }
+  return 0;
+}
+
+DWORD creationDisposition(Disposition disposition) {
+  switch (disposition) {
+    case Disposition::OpenAlways:
+      return OPEN_ALWAYS;
+    case Disposition::CreateAlways:
+      return CREATE_ALWAYS;
+    case Disposition::OpenExisting:
+      break;
+  }
+  return OPEN_EXISTING;
+}
+
+HANDLE handleOf(FileHandle file) {
+  return static_cast<HANDLE>(file);
+}
+
+// With a high part given, offsets from 2 GiB up are not taken as negative.
+void moveTo(HANDLE h, uint32_t offset) {
+  LONG high = 0;
+  SetFilePointer(h, static_cast<LONG>(offset), &high, FILE_BEGIN);
+}
+
+}  // namespace
+
+FileHandle openFile(const std::string& path, FileAccess access, Disposition disposition) {
+  HANDLE h = CreateFileA(path.c_str(), accessRights(access), FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+void closeFile(FileHandle file) {
+  if (file) CloseHandle(handleOf(file));
+}
+
+void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bool wait) {
+  HANDLE h = handleOf(file);
+  moveTo(h, offset);
+  if (!isNT()) {
+    DWORD got = 0;
+    ReadFile(h, buffer, count, &got, nullptr);
+    return;
+  }
+  OVERLAPPED record{};
+  record.Offset = offset;
+  ReadFileEx(h, buffer, count, &record, ignoreCompletion);
+  // The handle is not overlapped, so the read has completed already; the
+  // alertable wait lets the queued completion routine run while the record
+  // is still alive.
+  if (wait) WaitForSingleObjectEx(h, 10000, TRUE);
+}
+
+bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t count) {
+  HANDLE h = handleOf(file);
+  moveTo(h, offset);
+  if (!isNT()) {
+    DWORD put = 0;
+    return WriteFile(h, buffer, count, &put, nullptr) != 0;
+  }
+  OVERLAPPED record{};
+  record.Offset = offset;
+  BOOL ok = WriteFileEx(h, buffer, count, &record, ignoreCompletion);
+  if (ok) WaitForSingleObjectEx(h, 10000, TRUE);
+  return ok != 0;
+}
+
+uint32_t fileSize(FileHandle file) {
+  return GetFileSize(handleOf(file), nullptr);
+}
+
+bool deleteFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+bool createFolder(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool setLastWriteTime(const std::string& path, uint64_t fileTime) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  FILETIME created, accessed, written;
+  GetFileTime(h, &created, &accessed, &written);
+  written.dwLowDateTime = static_cast<DWORD>(fileTime);
+  written.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+  BOOL ok = SetFileTime(h, &created, &accessed, &written);
+  CloseHandle(h);
+  return ok != 0;
+}
+
+bool isNT() {
+  static const bool nt = [] {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = 148;
+    GetVersionExA(&info);
+    return (info.dwPlatformId & 2) != 0;
+  }();
+  return nt;
+}
+
+}  // namespace extractor::platform

@@ -1,0 +1,169 @@
+#include "fileio/zip_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "temp_dir.h"
+
+namespace extractor::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Form = ZipStream::NameForm;
+
+std::unique_ptr<ZipStream> fileStream(const std::u16string& name, int32_t mode,
+                                      Form form = Form::Output) {
+  auto s = std::make_unique<ZipStream>();
+  s->SetOpenMode(mode);
+  EXPECT_EQ(s->SetFileName(name, form), 0);
+  return s;
+}
+
+TEST(ZipStreamMemory, GrowsByTheWriteThenDoubles) {
+  ZipStream s;
+  EXPECT_EQ(s.Capacity(), 4096u);
+  std::vector<uint8_t> big(5000, 7);
+  EXPECT_EQ(s.Write(big.data(), 5000), 0);
+  EXPECT_EQ(s.Capacity(), 9096u);
+  std::vector<uint8_t> more(5000, 8);
+  s.Write(more.data(), 5000);
+  EXPECT_EQ(s.Capacity(), 18192u);
+  EXPECT_EQ(s.Size(), 10000u);
+}
+
+TEST(ZipStreamMemory, SeekClampsAndReadCopiesOnlyWhatExists) {
+  ZipStream s;
+  auto data = bytesOf("abcdef");
+  s.Write(data.data(), 6);
+  s.Seek(-5);
+  EXPECT_EQ(s.Position(), 0u);
+  s.Seek(100);
+  EXPECT_EQ(s.Position(), 6u);
+  s.Seek(4);
+  char out[8] = "xxxxxxx";
+  EXPECT_EQ(s.Read(out, 8), 0);
+  EXPECT_EQ(std::string(out, 3), "efx");
+  EXPECT_EQ(s.Position(), 6u);
+  s.Truncate();
+  EXPECT_EQ(s.Size(), 0u);
+  EXPECT_EQ(s.Position(), 0u);
+}
+
+TEST(ZipStreamFile, MissingFileWithOpenExistingStaysInMemoryThenCreateMakesIt) {
+  TempDir dir;
+  ZipStream s;
+  s.SetOpenMode(ZipStream::kOpenExisting);
+  EXPECT_EQ(s.SetFileName(dir.wide("new.bin"), Form::Output), 1);
+  EXPECT_FALSE(s.IsFileBacked());
+  EXPECT_EQ(s.FileName(), u"");
+  EXPECT_FALSE(fs::exists(dir.path() / "new.bin"));
+  s.SetOpenMode(ZipStream::kCreateAlways);
+  EXPECT_EQ(s.SetFileName(dir.wide("new.bin"), Form::Output), 0);
+  EXPECT_TRUE(s.IsFileBacked());
+  EXPECT_TRUE(fs::exists(dir.path() / "new.bin"));
+  EXPECT_EQ(s.FileName(), dir.wide("new.bin"));
+}
+
+TEST(ZipStreamFile, OpenAlwaysCreatesAnEmptyFileAndSameNameOpensNothing) {
+  TempDir dir;
+  auto s = fileStream(dir.wide("a.bin"), ZipStream::kOpenAlways);
+  EXPECT_TRUE(fs::exists(dir.path() / "a.bin"));
+  EXPECT_EQ(fs::file_size(dir.path() / "a.bin"), 0u);
+  fs::remove(dir.path() / "a.bin");
+  // The same name again is no change: the file is not recreated.
+  EXPECT_EQ(s->SetFileName(dir.wide("a.bin"), Form::Output), 0);
+  EXPECT_FALSE(fs::exists(dir.path() / "a.bin"));
+}
+
+TEST(ZipStreamFile, WritesAndReadsAtThePosition) {
+  TempDir dir;
+  auto s = fileStream(dir.wide("rw.bin"), ZipStream::kCreateAlways);
+  auto hello = bytesOf("hello world");
+  EXPECT_EQ(s->Write(hello.data(), 11), 0);
+  EXPECT_EQ(s->Position(), 11u);
+  EXPECT_EQ(s->Size(), 11u);
+  s->Seek(6);
+  auto fix = bytesOf("WORLD!");
+  s->Write(fix.data(), 6);
+  EXPECT_EQ(readBytes(dir.path() / "rw.bin"), bytesOf("hello WORLD!"));
+
+  s->Seek(100);
+  EXPECT_EQ(s->Position(), 12u);
+  s->Seek(-1);
+  EXPECT_EQ(s->Position(), 0u);
+  // A read past the end advances by the full count and leaves the rest alone.
+  s->Seek(10);
+  char out[6] = "-----";
+  EXPECT_EQ(s->Read(out, 5), 0);
+  EXPECT_EQ(std::string(out, 5), "D!---");
+  EXPECT_EQ(s->Position(), 15u);
+}
+
+TEST(ZipStreamFile, TruncateEmptiesTheFile) {
+  TempDir dir;
+  writeBytes(dir.path() / "t.bin", bytesOf("some content"));
+  auto s = fileStream(dir.wide("t.bin"), ZipStream::kOpenExisting);
+  s->Seek(4);
+  s->Truncate();
+  EXPECT_EQ(s->Position(), 0u);
+  EXPECT_EQ(fs::file_size(dir.path() / "t.bin"), 0u);
+}
+
+TEST(ZipStreamFile, VanishedFileFailsReadsAndQueriesButNotSeekOrSize) {
+  TempDir dir;
+  writeBytes(dir.path() / "v.bin", bytesOf("0123456789"));
+  auto s = fileStream(dir.wide("v.bin"), ZipStream::kOpenExisting, Form::Volume);
+  s->Seek(3);
+  fs::remove(dir.path() / "v.bin");
+  s->Seek(7);
+  EXPECT_EQ(s->Position(), 3u);
+  EXPECT_EQ(s->Size(), 0u);
+  uint32_t size = 99;
+  EXPECT_EQ(s->SizeQuery(size), 1);
+  EXPECT_EQ(size, 99u);
+  char out[4];
+  EXPECT_EQ(s->Read(out, 4), 1);
+  EXPECT_EQ(s->Position(), 3u);
+  auto data = bytesOf("x");
+  EXPECT_EQ(s->Write(data.data(), 1), 1);
+}
+
+TEST(ZipStreamFile, DeleteOnCloseRemovesOnlyAFileBackedStreamsFile) {
+  TempDir dir;
+  { auto s = fileStream(dir.wide("keep.bin"), ZipStream::kOpenAlways); }
+  EXPECT_TRUE(fs::exists(dir.path() / "keep.bin"));
+  {
+    auto s = fileStream(dir.wide("gone.bin"), ZipStream::kOpenAlways);
+    s->SetDeleteOnClose(true);
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "gone.bin"));
+  {
+    // A memory stream whose name was refused deletes nothing.
+    writeBytes(dir.path() / "other.bin", bytesOf("x"));
+    ZipStream s;
+    s.SetOpenMode(ZipStream::kOpenExisting);
+    s.SetFileName(dir.wide("missing.bin"), Form::Output);
+    s.SetDeleteOnClose(true);
+  }
+  EXPECT_TRUE(fs::exists(dir.path() / "other.bin"));
+}
+
+TEST(ZipStreamFile, RefusesNamesLongerThanThePathBuffer) {
+  TempDir dir;
+  std::u16string longName = dir.wide() + u"/" + std::u16string(300 - dir.wide().size(), u'n');
+  ZipStream s;
+  EXPECT_EQ(s.SetFileName(longName, Form::Output), 1);
+  EXPECT_FALSE(s.IsFileBacked());
+}
+
+TEST(ZipStreamFile, FolderCannotBeOpenedAsAFile) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "sub");
+  ZipStream s;
+  EXPECT_EQ(s.SetFileName(dir.wide("sub"), Form::Output), 1);
+}
+
+}  // namespace
+}  // namespace extractor::test
