@@ -1,0 +1,30 @@
+#include "crypto/cpu_features.h"
+
+namespace extractor {
+
+#if defined(__x86_64__) || defined(__i386__)
+
+// __builtin_cpu_init must run before the first query when the caller may itself
+// be a static initialiser; calling it again is harmless.
+bool cpuHasPclmul() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("pclmul");
+}
+
+bool cpuHasAesNi() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("aes");
+}
+
+#else
+
+bool cpuHasPclmul() {
+  return false;
+}
+bool cpuHasAesNi() {
+  return false;
+}
+
+#endif
+
+}  // namespace extractor
