@@ -1,0 +1,17 @@
+// Folder creation for destinations and entry folders.
+#pragma once
+
+#include <string>
+
+namespace extractor {
+
+// Creates every folder level of path up to its last separator ("\" or "/");
+// what follows the last separator is never created. Failures (the folder
+// exists, a drive root, no right) are ignored.
+void MakeDirectories(const std::u16string& path);
+
+// The destination with a trailing "\" (a trailing "/" becomes one), its
+// folders created.
+std::u16string PrepareDestination(const std::u16string& destination);
+
+}  // namespace extractor
