@@ -11,6 +11,11 @@ bool cpuHasPclmul() {
   return __builtin_cpu_supports("pclmul");
 }
 
+bool cpuHasVpclmulAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx2");
+}
+
 bool cpuHasAesNi() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("aes");

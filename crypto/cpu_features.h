@@ -6,6 +6,8 @@
 namespace extractor {
 
 bool cpuHasPclmul();
+// VPCLMULQDQ on 256-bit registers needs AVX2 as well.
+bool cpuHasVpclmulAvx2();
 bool cpuHasAesNi();
 
 }  // namespace extractor

@@ -25,7 +25,9 @@ uint32_t crc32UpdateBytewise(uint32_t crc, const uint8_t* data, int32_t length) 
 using CrcPath = uint32_t (*)(uint32_t, const uint8_t*, size_t);
 
 static CrcPath chooseCrcPath() {
-  return crc32ClmulAvailable() ? crc32Clmul : crc32Slice8;
+  if (crc32VpclmulAvailable()) return crc32Vpclmul;
+  if (crc32ClmulAvailable()) return crc32Clmul;
+  return crc32Slice8;
 }
 
 uint32_t crc32Update(uint32_t crc, const uint8_t* data, int32_t length) {

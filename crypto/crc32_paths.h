@@ -15,4 +15,8 @@ uint32_t crc32Slice8(uint32_t reg, const uint8_t* data, size_t length);
 bool crc32ClmulAvailable();
 uint32_t crc32Clmul(uint32_t reg, const uint8_t* data, size_t length);
 
+// The same on 256-bit registers, where the CPU has VPCLMULQDQ and AVX2.
+bool crc32VpclmulAvailable();
+uint32_t crc32Vpclmul(uint32_t reg, const uint8_t* data, size_t length);
+
 }  // namespace extractor

@@ -21,12 +21,19 @@ uint32_t clmul(uint32_t crc, const uint8_t* data, size_t length) {
   return ~crc32Clmul(~crc, data, length);
 }
 
+uint32_t vpclmul(uint32_t crc, const uint8_t* data, size_t length) {
+  return ~crc32Vpclmul(~crc, data, length);
+}
+
 TEST(Crc32, CheckValueOnEveryPath) {
   EXPECT_EQ(crc32Update(0, kDigits, 9), 0xCBF43926u);
   EXPECT_EQ(crc32UpdateBytewise(0, kDigits, 9), 0xCBF43926u);
   EXPECT_EQ(slice8(0, kDigits, 9), 0xCBF43926u);
   if (crc32ClmulAvailable()) {
     EXPECT_EQ(clmul(0, kDigits, 9), 0xCBF43926u);
+  }
+  if (crc32VpclmulAvailable()) {
+    EXPECT_EQ(vpclmul(0, kDigits, 9), 0xCBF43926u);
   }
 }
 
@@ -74,6 +81,9 @@ TEST(Crc32, FastPathsMatchBytewise) {
       ASSERT_EQ(slice8(start, data, n), expected[n]) << align << " " << n;
       if (crc32ClmulAvailable()) {
         ASSERT_EQ(clmul(start, data, n), expected[n]) << align << " " << n;
+      }
+      if (crc32VpclmulAvailable()) {
+        ASSERT_EQ(vpclmul(start, data, n), expected[n]) << align << " " << n;
       }
     }
   }
