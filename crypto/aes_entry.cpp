@@ -39,7 +39,7 @@ bool decryptAesFinal(const AesKey& key, uint8_t* buffer, int32_t& length) {
   }
   int32_t produced = decryptAesLast(key, buffer, length, buffer);
   if (produced < 0) {
-    length = kAesBadData;
+    length = produced;
     return false;
   }
   length = produced;

@@ -30,8 +30,8 @@ int32_t setupEntryAesEncryption(AesKey& key, int32_t kind, const std::string& an
 void decryptAesChunk(const AesKey& key, uint8_t* buffer, uint32_t length);
 
 // Decrypts an entry's last chunk in place and drops its padding. On failure
-// length becomes kAesBadData and the buffer keeps its ciphertext. A length of
-// 0 or less succeeds with 0.
+// length becomes decryptAesLast's negative result, kAesBadData for bad data,
+// and the buffer keeps its ciphertext. A length of 0 or less succeeds with 0.
 bool decryptAesFinal(const AesKey& key, uint8_t* buffer, int32_t& length);
 
 // The ciphertext of an entry whose compressed bytes are data.

@@ -54,6 +54,14 @@ AES_TARGET void encryptBlocksAesNi(const AesKey& key, const uint8_t* in, uint8_t
   const int rounds = key.rounds;
   __m128i rk[15];
   for (int r = 0; r <= rounds; r++) rk[r] = load(key.roundKeyBytes + 16 * r);
+  for (; blocks >= kParallel; blocks -= kParallel, in += 16 * kParallel, out += 16 * kParallel) {
+    __m128i b[kParallel];
+    for (int i = 0; i < kParallel; i++) b[i] = _mm_xor_si128(load(in + 16 * i), rk[0]);
+    for (int r = 1; r < rounds; r++) {
+      for (int i = 0; i < kParallel; i++) b[i] = _mm_aesenc_si128(b[i], rk[r]);
+    }
+    for (int i = 0; i < kParallel; i++) store(out + 16 * i, _mm_aesenclast_si128(b[i], rk[rounds]));
+  }
   for (; blocks > 0; blocks--, in += 16, out += 16) {
     __m128i b = _mm_xor_si128(load(in), rk[0]);
     for (int r = 1; r < rounds; r++) b = _mm_aesenc_si128(b, rk[r]);

@@ -129,5 +129,13 @@ TEST(AesEntry, VerifierPassesOnlyForItsPasswordKindAndCrc) {
   }
 }
 
+// A block that is all padding writes nothing back, so the comparison sees
+// ciphertext, even though the plaintext starts with the CRC's bytes.
+TEST(AesEntry, VerifierWithoutDataBytesFails) {
+  const std::vector<uint8_t> plain(16, 16);
+  const auto block = encryptPlainBlocks(plain);
+  EXPECT_FALSE(checkAesVerifier(decryptionKey(), block.data(), 0x10101010));
+}
+
 }  // namespace
 }  // namespace extractor
