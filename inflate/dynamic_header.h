@@ -1,0 +1,14 @@
+// The code lengths at the start of a dynamic Huffman block.
+#pragma once
+
+#include "inflate/huffman_table.h"
+#include "inflate/step.h"
+
+namespace extractor {
+
+// Reads HLIT, HDIST, HCLEN and the code lengths that follow, and builds the
+// block's decode tables. kStop when the input ends inside the header, with
+// the tables then undefined.
+Outcome readDynamicHeader(BitInput& in, LitLenTable& litLen, DistTable& dist);
+
+}  // namespace extractor

@@ -1,0 +1,171 @@
+#include "inflate/huffman_table.h"
+
+#include <cstring>
+
+#include "inflate/code_tables.h"
+
+namespace extractor {
+namespace {
+
+uint32_t symbolEntry(Alphabet alphabet, unsigned symbol) {
+  switch (alphabet) {
+    case Alphabet::kLitLen:
+      if (symbol < 256) return kEntryLiteral | symbol << 16;
+      if (symbol == 256) return kEntrySpecial | kSpecialEndOfBlock << 16;
+      return lengthBase[symbol] << 16 | lengthExtra[symbol];
+    case Alphabet::kDist:
+      if (symbol > 29) return kEntrySpecial | kSpecialWalk << 16;
+      return distBase[symbol] << 16 | distExtra[symbol];
+    case Alphabet::kCodeLength:
+      break;
+  }
+  return symbol << 16;
+}
+
+uint32_t withCodeLength(uint32_t entry, unsigned length) {
+  return entry + length + (length << 8);
+}
+
+unsigned reverseBits(unsigned value, unsigned count) {
+  unsigned reversed = 0;
+  for (unsigned i = 0; i < count; ++i, value >>= 1) reversed = reversed << 1 | (value & 1);
+  return reversed;
+}
+
+unsigned tableCapacity(Alphabet alphabet, unsigned primaryBits) {
+  switch (alphabet) {
+    case Alphabet::kLitLen:
+      return kLitLenTableSize;
+    case Alphabet::kDist:
+      return kDistTableSize;
+    case Alphabet::kCodeLength:
+      break;
+  }
+  return 1u << primaryBits;
+}
+
+// An incomplete code can lead back to the root in mid-walk, so each primary
+// entry is found by walking its bits; walks longer than the primary bits
+// are left to the bit-by-bit walk at decode time.
+void fillByWalking(const CanonicalCode& code, Alphabet alphabet, unsigned primaryBits,
+                   uint32_t* entries) {
+  for (unsigned index = 0; index < 1u << primaryBits; ++index) {
+    unsigned symbol = 0;
+    unsigned taken = walkCode(code, index, primaryBits, symbol);
+    entries[index] = taken ? withCodeLength(symbolEntry(alphabet, symbol), taken)
+                           : kEntrySpecial | kSpecialWalk << 16;
+  }
+}
+
+bool fillComplete(const CanonicalCode& code, Alphabet alphabet, unsigned primaryBits,
+                  uint32_t* entries) {
+  const unsigned primarySize = 1u << primaryBits;
+  unsigned length = 1;
+  for (; length <= primaryBits && length <= kMaxCodeLength; ++length) {
+    for (unsigned k = 0; k < code.count[length]; ++k) {
+      uint32_t entry =
+          withCodeLength(symbolEntry(alphabet, code.symbols[code.firstIndex[length] + k]), length);
+      for (unsigned i = reverseBits(code.firstCode[length] + k, length); i < primarySize;
+           i += 1u << length) {
+        entries[i] = entry;
+      }
+    }
+  }
+  if (length > kMaxCodeLength) return true;
+
+  // Longer codes go to subtables, one per primary prefix, as wide as the
+  // longest code under that prefix. Canonical codes grow with their length,
+  // so the last code seen under a prefix is its longest.
+  uint8_t longest[1u << kLitLenTableBits] = {};
+  uint16_t offset[1u << kLitLenTableBits];
+  for (unsigned l = length; l <= kMaxCodeLength; ++l) {
+    for (unsigned k = 0; k < code.count[l]; ++k)
+      longest[(code.firstCode[l] + k) >> (l - primaryBits)] = l;
+  }
+  unsigned next = primarySize;
+  const unsigned capacity = tableCapacity(alphabet, primaryBits);
+  for (unsigned prefix = 0; prefix < primarySize; ++prefix) {
+    if (longest[prefix] == 0) continue;
+    unsigned subBits = longest[prefix] - primaryBits;
+    if (next + (1u << subBits) > capacity) return false;
+    offset[prefix] = next;
+    entries[reverseBits(prefix, primaryBits)] = kEntrySubtable | next << 16 | subBits << 8;
+    next += 1u << subBits;
+  }
+  for (unsigned l = length; l <= kMaxCodeLength; ++l) {
+    const unsigned tailBits = l - primaryBits;
+    for (unsigned k = 0; k < code.count[l]; ++k) {
+      unsigned codeword = code.firstCode[l] + k;
+      unsigned prefix = codeword >> tailBits;
+      unsigned subSize = 1u << (longest[prefix] - primaryBits);
+      uint32_t entry =
+          withCodeLength(symbolEntry(alphabet, code.symbols[code.firstIndex[l] + k]), l);
+      for (unsigned i = reverseBits(codeword, tailBits); i < subSize; i += 1u << tailBits) {
+        entries[offset[prefix] + i] = entry;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool buildDecodeTable(const uint8_t* lengths, unsigned count, Alphabet alphabet,
+                      unsigned primaryBits, uint32_t* entries, CanonicalCode& code) {
+  std::memset(code.count, 0, sizeof code.count);
+  for (unsigned i = 0; i < count; ++i) ++code.count[lengths[i]];
+  code.count[0] = 0;
+
+  uint32_t used = 0;
+  for (unsigned l = 1; l <= kMaxCodeLength; ++l)
+    used += uint32_t{code.count[l]} << (kMaxCodeLength - l);
+  if (used > 1u << kMaxCodeLength) return false;
+  code.usedSpace = used;
+
+  unsigned next = 0, index = 0;
+  code.firstCode[0] = code.firstIndex[0] = 0;
+  for (unsigned l = 1; l <= kMaxCodeLength; ++l) {
+    code.firstCode[l] = static_cast<uint16_t>(next);
+    code.firstIndex[l] = static_cast<uint16_t>(index);
+    index += code.count[l];
+    next = (next + code.count[l]) << 1;
+  }
+  uint16_t position[kMaxCodeLength + 1];
+  std::memcpy(position, code.firstIndex, sizeof position);
+  for (unsigned symbol = 0; symbol < count; ++symbol) {
+    if (lengths[symbol]) code.symbols[position[lengths[symbol]]++] = static_cast<uint16_t>(symbol);
+  }
+
+  if (used != 1u << kMaxCodeLength) {
+    fillByWalking(code, alphabet, primaryBits, entries);
+    return true;
+  }
+  return fillComplete(code, alphabet, primaryBits, entries);
+}
+
+unsigned walkCode(const CanonicalCode& code, uint64_t bits, unsigned available, unsigned& symbol) {
+  unsigned codeword = 0, depth = 0;
+  for (unsigned taken = 1; taken <= kGiveUpBits; ++taken, bits >>= 1) {
+    if (taken > available) return 0;
+    codeword = codeword << 1 | static_cast<unsigned>(bits & 1);
+    ++depth;
+    if (taken == kGiveUpBits) {
+      symbol = kGiveUpSymbol;
+      return taken;
+    }
+    // Canonical codes fill the code space from its start, so a node exists
+    // exactly when it starts inside the used space.
+    if (codeword << (kMaxCodeLength - depth) >= code.usedSpace) {
+      codeword = depth = 0;
+      continue;
+    }
+    unsigned k = codeword - code.firstCode[depth];
+    if (k < code.count[depth]) {
+      symbol = code.symbols[code.firstIndex[depth] + k];
+      return taken;
+    }
+  }
+  return 0;
+}
+
+}  // namespace extractor

@@ -1,0 +1,78 @@
+// Table-driven decoding of the canonical prefix codes of a deflate block.
+#pragma once
+
+#include <cstdint>
+
+namespace extractor {
+
+// A decode table entry, looked up with the next input bits (first bit
+// lowest):
+//   bits 0-7   bits the entry consumes: the codeword plus any extra bits
+//              whose value it adds to its base
+//   bits 8-12  codeword length, where those extra bits start; in a subtable
+//              pointer, the number of index bits of the subtable
+//   bits 13-15 flags below
+//   bits 16-31 literal byte, base value, subtable offset or special kind
+constexpr uint32_t kEntryLiteral = 0x8000;
+constexpr uint32_t kEntrySubtable = 0x4000;
+constexpr uint32_t kEntrySpecial = 0x2000;
+
+// Values of special entries.
+constexpr uint32_t kSpecialEndOfBlock = 0;
+// Needs the bit-by-bit walk: an incomplete code whose walk does not end
+// within the primary bits, or a distance code above 29.
+constexpr uint32_t kSpecialWalk = 1;
+
+constexpr unsigned kLitLenTableBits = 11;
+constexpr unsigned kDistTableBits = 8;
+
+// Room for the primary table and the worst case of subtables. A subtable of
+// 2^k entries under a complete code holds at least k + 1 codes, which bounds
+// the subtables of 288 (32) codes to 1024 (512) entries.
+constexpr unsigned kLitLenTableSize = (1u << kLitLenTableBits) + 1024;
+constexpr unsigned kDistTableSize = (1u << kDistTableBits) + 512;
+
+constexpr unsigned kMaxCodeLength = 15;
+// A walk that has not reached a leaf after this many bits gives up with
+// symbol 256.
+constexpr unsigned kGiveUpBits = 18;
+constexpr unsigned kGiveUpSymbol = 256;
+
+// The canonical code (RFC 1951 section 3.2.2) of a set of code lengths, as
+// the bit-by-bit walk needs it.
+struct CanonicalCode {
+  uint16_t count[kMaxCodeLength + 1];
+  uint16_t firstCode[kMaxCodeLength + 1];
+  uint16_t firstIndex[kMaxCodeLength + 1];
+  // Code space taken by all codes, in units of 2^-15; 1 << 15 when complete.
+  uint32_t usedSpace;
+  uint16_t symbols[288];  // by length, then by symbol
+};
+
+struct LitLenTable {
+  uint32_t entries[kLitLenTableSize];
+  CanonicalCode code;
+};
+
+struct DistTable {
+  uint32_t entries[kDistTableSize];
+  CanonicalCode code;
+};
+
+// Which alphabet a table decodes; it decides the entry of each symbol.
+enum class Alphabet { kLitLen, kDist, kCodeLength };
+
+// Builds the canonical code of lengths[0..count) and its decode table.
+// Returns false for an over-subscribed set of lengths, which no prefix code
+// has.
+bool buildDecodeTable(const uint8_t* lengths, unsigned count, Alphabet alphabet,
+                      unsigned primaryBits, uint32_t* entries, CanonicalCode& code);
+
+// Follows the code bit by bit from the root, as a tree would: a 1 bit where
+// no code continues leads back to the root, and the walk gives up with
+// kGiveUpSymbol when the kGiveUpBits-th bit still has not ended in a leaf.
+// Returns the number of bits taken, or 0 when the walk needs more than
+// `available` bits.
+unsigned walkCode(const CanonicalCode& code, uint64_t bits, unsigned available, unsigned& symbol);
+
+}  // namespace extractor
