@@ -6,6 +6,8 @@ namespace extractor {
 
 // The byte table of the reflected CRC-32 polynomial 0xEDB88320. It stays all
 // zero until buildCrcTable runs; the traditional cipher reads it directly.
+// The lazy build takes no lock: a program that uses the traditional cipher or
+// crc32UpdateBytewise on several threads calls buildCrcTable first.
 extern uint32_t crcTable[256];
 
 void buildCrcTable();
