@@ -1,0 +1,90 @@
+#include "engine/confine.h"
+
+#include <vector>
+
+namespace extractor {
+namespace {
+
+bool isSeparator(char16_t c) {
+  return c == u'\\' || c == u'/';
+}
+
+bool isDrive(const std::u16string& component) {
+  return component.size() >= 2 && component[1] == u':' &&
+         ((component[0] >= u'A' && component[0] <= u'Z') ||
+          (component[0] >= u'a' && component[0] <= u'z'));
+}
+
+// Windows drops trailing dots and spaces from a component, so "..." or
+// ". ." would act as "..".
+bool climbs(const std::u16string& component) {
+  if (component.size() < 2) return false;
+  for (char16_t c : component) {
+    if (c != u'.' && c != u' ') return false;
+  }
+  return true;
+}
+
+std::vector<std::u16string> split(const std::u16string& text) {
+  std::vector<std::u16string> parts(1);
+  for (char16_t c : text) {
+    if (isSeparator(c)) {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  return parts;
+}
+
+// Drops "\\server\share", "\\?\C:", "\\.\C:" and "\\?\UNC\server\share".
+size_t uncPrefixLength(const std::vector<std::u16string>& parts) {
+  size_t i = 2;  // past the two empty parts before the leading separators
+  if (i < parts.size() && (parts[i] == u"?" || parts[i] == u".")) {
+    i++;
+    if (i < parts.size() && parts[i] == u"UNC") return i + 3;
+    return i + 1;
+  }
+  return i + 2;
+}
+
+}  // namespace
+
+bool ConfineEntryPath(std::u16string& directoryName, std::u16string& fileName) {
+  std::u16string name = directoryName + fileName;
+  std::vector<std::u16string> parts = split(name);
+  bool changed = false;
+  size_t start = 0;
+  if (name.size() >= 2 && isSeparator(name[0]) && isSeparator(name[1])) {
+    start = uncPrefixLength(parts);
+    changed = true;
+  } else if (!name.empty() && isSeparator(name[0])) {
+    changed = true;
+  }
+  std::u16string dir;
+  std::u16string file;
+  bool first = true;
+  for (size_t i = start; i < parts.size(); i++) {
+    std::u16string part = parts[i];
+    if (first && isDrive(part)) {
+      part.erase(0, 2);
+      changed = true;
+    }
+    if (climbs(part)) {
+      changed = true;
+      continue;
+    }
+    if (i + 1 == parts.size()) {
+      file = part == u"." ? u"" : part;
+    } else if (!part.empty() && part != u".") {
+      dir += part + u'\\';
+      first = false;
+    }
+  }
+  if (!changed) return false;
+  directoryName = dir;
+  fileName = file;
+  return true;
+}
+
+}  // namespace extractor

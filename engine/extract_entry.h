@@ -1,0 +1,36 @@
+// The entry pipeline: one entry's data read chunk by chunk, volume by
+// volume, decrypted, decoded, checked and written to its output file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "crypto/aes.h"
+#include "crypto/zip_crypto.h"
+#include "engine/zip_entry.h"
+#include "fileio/zip_stream.h"
+#include "inflate/inflate.h"
+
+namespace extractor {
+
+// The pipeline's buffers and decoder state. An extraction run keeps one
+// for all its entries, so that small entries cost no allocation.
+struct EntryBuffers {
+  std::vector<uint8_t> input;   // chunks read; pending bytes at the start
+  std::vector<uint8_t> output;  // 32 KiB of history, then the output area
+  std::unique_ptr<InflateState> inflate = std::make_unique<InflateState>();
+};
+
+// 0, or -1 after reporting. After a failure of the data loop the output
+// stream is gone and its file deleted; after an abort at a password prompt
+// it still exists and its file is empty.
+int32_t ExtractEntry(ZipEntry& entry, std::unique_ptr<ZipStream>& output,
+                     EntryBuffers* buffers = nullptr);
+
+// The password loops: 0 once a password is accepted, -1 after an abort.
+int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint32_t& dataLength,
+                                 uint8_t* scratch);
+int32_t CheckAesPassword(ZipEntry& entry, AesKey& key);
+
+}  // namespace extractor

@@ -1,0 +1,20 @@
+// Encrypted entries for tests, made with the engine's own encrypting side.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "zip_builder.h"
+
+namespace extractor::test {
+
+// Encrypts the entry's data in place the traditional way. With checkTime,
+// the header's check byte is the DOS time's high byte, as streaming writers
+// make it (and flag bit 3 is set).
+void encryptTraditional(BuiltEntry& entry, const std::string& password, bool checkTime = false);
+
+// Encrypts the entry's data with AES of the given kind and puts kind and
+// verification block at the start of its central extra field.
+void encryptAes(BuiltEntry& entry, const std::string& password, int32_t kind);
+
+}  // namespace extractor::test
