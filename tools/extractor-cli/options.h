@@ -1,0 +1,25 @@
+// The command line of extractor-cli.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace extractor::cli {
+
+extern const char kUsage[];
+
+struct Options {
+  bool help = false;
+  bool list = false;
+  bool overwrite = false;
+  std::optional<std::string> password;
+  std::string archive;
+  std::string destination;
+};
+
+// args are the UTF-8 arguments after the program name. Absent, with problem
+// saying why, when they form no command line.
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& problem);
+
+}  // namespace extractor::cli
