@@ -69,6 +69,14 @@ Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const Canon
   return Outcome::kContinue;
 }
 
+// Room for one more symbol without any check of input or output: 8 bytes
+// for a refill and a whole match with its word overwrite.
+template <bool kFixed>
+inline bool roomForFastSymbol(const StepContext& c, const uint8_t* fastEnd) {
+  if (!(c.out < fastEnd && c.in.end - c.in.next >= 8)) return false;
+  return !kFixed || c.inputComplete || c.in.bytePosition() < c.limit - 5;
+}
+
 template <bool kFixed>
 Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
   const uint32_t budgetEnd = kFixed ? c.limit : c.limit - 1024;
@@ -76,34 +84,47 @@ Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& 
       c.output + std::min<uint64_t>(budgetEnd, c.room - kFastOutputMargin + 1);
   BitInput& in = c.in;
   for (;;) {
-    // While 8 bytes of input and a whole match of output remain, no symbol
-    // can run short, and only the budget is tested.
-    while (c.out < fastEnd && in.end - in.next >= 8) {
-      if (kFixed && !c.inputComplete && !(in.bytePosition() < c.limit - 5)) break;
+    if (roomForFastSymbol<kFixed>(c, fastEnd)) {
+      // A refill leaves at least 56 bits, enough for a literal/length code,
+      // its extra bits, a distance code and its extra bits. The next
+      // symbol's entry is looked up before a match is copied, so that the
+      // two overlap.
       in.refillFast();
       uint32_t entry = lookup<kLitLenTableBits>(litLen.entries, in.bits);
-      if (entry & kEntryLiteral) {
-        *c.out++ = static_cast<uint8_t>(entry >> 16);
+      for (;;) {
+        if (entry & kEntryLiteral) {
+          in.consume(entry & 0xFF);
+          *c.out++ = static_cast<uint8_t>(entry >> 16);
+          if (!roomForFastSymbol<kFixed>(c, fastEnd)) break;
+          in.refillFast();
+          entry = lookup<kLitLenTableBits>(litLen.entries, in.bits);
+          continue;
+        }
+        if (entry & kEntrySpecial) {
+          if ((entry >> 16) != kSpecialEndOfBlock) break;
+          in.consume(entry & 0xFF);
+          return Outcome::kBlockEnd;
+        }
+        const BitInput::Mark start = in.mark();
+        const uint32_t length = entryValue(entry, in.bits);
         in.consume(entry & 0xFF);
-        continue;
-      }
-      if (entry & kEntrySpecial) {
-        if ((entry >> 16) != kSpecialEndOfBlock) break;
+        entry = lookup<kDistTableBits>(dist.entries, in.bits);
+        if (entry & kEntrySpecial) {
+          in.rewind(start);
+          break;
+        }
+        const uint32_t distance = entryValue(entry, in.bits);
         in.consume(entry & 0xFF);
-        return Outcome::kBlockEnd;
+        uint8_t* const match = c.out;
+        c.out += length;
+        if (!roomForFastSymbol<kFixed>(c, fastEnd)) {
+          copyMatchFast(match, distance, length);
+          break;
+        }
+        in.refillFast();
+        entry = lookup<kLitLenTableBits>(litLen.entries, in.bits);
+        copyMatchFast(match, distance, length);
       }
-      const BitInput::Mark start = in.mark();
-      uint32_t length = entryValue(entry, in.bits);
-      in.consume(entry & 0xFF);
-      entry = lookup<kDistTableBits>(dist.entries, in.bits);
-      if (entry & kEntrySpecial) {
-        in.rewind(start);
-        break;
-      }
-      uint32_t distance = entryValue(entry, in.bits);
-      in.consume(entry & 0xFF);
-      copyMatchFast(c.out, distance, length);
-      c.out += length;
     }
     Outcome outcome = decodeCarefully<kFixed>(c, litLen.code, dist.code);
     if (outcome != Outcome::kContinue) return outcome;

@@ -1,0 +1,157 @@
+// Decodes the same corpus with this decoder, zlib's inflate and
+// libdeflate's decompressor, and prints MB/s of output for each.
+//   inflate_bench [MiB per corpus file]
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "corpus.h"
+#include "inflate/inflate.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+Bytes deflateRaw(const Bytes& data, int level) {
+  z_stream z = {};
+  deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  Bytes out(deflateBound(&z, static_cast<uLong>(data.size())));
+  z.next_in = const_cast<Bytef*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END) std::abort();
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// The whole stream buffered, as in an entry's last pass.
+class OurDecoder {
+ public:
+  explicit OurDecoder(size_t outSize)
+      : limit_(static_cast<uint32_t>(outSize + 2048)),
+        area_(32768 + size_t{limit_} + extractor::kOutputRoom),
+        state_(std::make_unique<extractor::InflateState>()) {}
+  // Leaves the output in the decoder's own area; copied out only when asked.
+  bool decode(const Bytes& in, Bytes* out) {
+    *state_ = extractor::InflateState();
+    const uint32_t count = static_cast<uint32_t>(in.size());
+    while (state_->inPos < count) {
+      const uint32_t before = state_->inPos, outBefore = state_->outPos;
+      if (extractor::inflateStep(*state_, in.data(), count, area_.data() + 32768, limit_)) {
+        return false;
+      }
+      if (state_->inPos == before && state_->outPos == outBefore && state_->blockState == 8) break;
+    }
+    if (out == nullptr) return true;
+    if (state_->outPos != out->size()) return false;
+    std::memcpy(out->data(), area_.data() + 32768, out->size());
+    return true;
+  }
+
+ private:
+  uint32_t limit_;
+  Bytes area_;
+  std::unique_ptr<extractor::InflateState> state_;
+};
+
+bool zlibDecode(z_stream& z, const Bytes& in, Bytes& out) {
+  inflateReset(&z);
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  return inflate(&z, Z_FINISH) == Z_STREAM_END && z.total_out == out.size();
+}
+
+// Best time of repeated runs, each checked.
+double bestSeconds(const std::function<bool()>& run, double budget) {
+  double best = 1e30, spent = 0;
+  for (int n = 0; n < 3 || spent < budget; ++n) {
+    auto t0 = Clock::now();
+    if (!run()) {
+      std::fprintf(stderr, "decode failed\n");
+      std::exit(1);
+    }
+    double s = std::chrono::duration<double>(Clock::now() - t0).count();
+    best = std::min(best, s);
+    spent += s;
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
+  extractor::buildInflateTables();
+  std::vector<CorpusFile> corpus = makeCorpus(mib << 20);
+
+  z_stream z = {};
+  inflateInit2(&z, -15);
+  libdeflate_decompressor* ld = libdeflate_alloc_decompressor();
+
+  double total[3] = {}, byLevel[10][3] = {};
+  double outBytes = 0, outByLevel[10] = {};
+  std::printf("%-12s %5s %9s %9s %10s %10s %10s %9s %9s\n", "corpus", "level", "in KiB", "out KiB",
+              "ours MB/s", "zlib MB/s", "ldef MB/s", "ours/zlib", "ours/ldef");
+  for (const CorpusFile& file : corpus) {
+    for (int level : {1, 6, 9}) {
+      Bytes stream = deflateRaw(file.data, level);
+      Bytes out(file.data.size());
+      OurDecoder ours(out.size());
+      std::function<bool()> runs[3] = {
+          [&] { return ours.decode(stream, &out); }, [&] { return zlibDecode(z, stream, out); },
+          [&] {
+            size_t actual = 0;
+            return libdeflate_deflate_decompress(ld, stream.data(), stream.size(), out.data(),
+                                                 out.size(), &actual) == LIBDEFLATE_SUCCESS &&
+                   actual == out.size();
+          }};
+      // The first run of each checks the output; the timed runs follow.
+      for (auto& run : runs) {
+        std::fill(out.begin(), out.end(), 0);
+        if (!run() || out != file.data) {
+          std::fprintf(stderr, "%s level %d: wrong output\n", file.name.c_str(), level);
+          return 1;
+        }
+      }
+      double seconds[3];
+      for (int d = 0; d < 3; ++d) {
+        seconds[d] = bestSeconds(
+            d == 0 ? std::function<bool()>([&] { return ours.decode(stream, nullptr); }) : runs[d],
+            0.25);
+        total[d] += seconds[d];
+        byLevel[level][d] += seconds[d];
+      }
+      outBytes += out.size();
+      outByLevel[level] += out.size();
+      const double mb = out.size() / 1e6;
+      std::printf("%-12s %5d %9zu %9zu %10.0f %10.0f %10.0f %9.2f %9.2f\n", file.name.c_str(),
+                  level, stream.size() >> 10, out.size() >> 10, mb / seconds[0], mb / seconds[1],
+                  mb / seconds[2], seconds[1] / seconds[0], seconds[2] / seconds[0]);
+    }
+  }
+  for (int level : {1, 6, 9}) {
+    const double mb = outByLevel[level] / 1e6;
+    std::printf("%-12s %5d %9s %9.0f %10.0f %10.0f %10.0f %9.2f %9.2f\n", "all", level, "",
+                outByLevel[level] / 1024, mb / byLevel[level][0], mb / byLevel[level][1],
+                mb / byLevel[level][2], byLevel[level][1] / byLevel[level][0],
+                byLevel[level][2] / byLevel[level][0]);
+  }
+  const double mb = outBytes / 1e6;
+  std::printf("%-12s %5s %9s %9.0f %10.0f %10.0f %10.0f %9.2f %9.2f\n", "all", "all", "",
+              outBytes / 1024, mb / total[0], mb / total[1], mb / total[2], total[1] / total[0],
+              total[2] / total[0]);
+  libdeflate_free_decompressor(ld);
+  inflateEnd(&z);
+  return 0;
+}
