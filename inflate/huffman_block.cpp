@@ -1,6 +1,7 @@
 #include "inflate/huffman_block.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "inflate/code_tables.h"
 #include "inflate/fixed_code.h"
@@ -69,63 +70,90 @@ Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const Canon
   return Outcome::kContinue;
 }
 
-// Room for one more symbol without any check of input or output: 8 bytes
-// for a refill and a whole match with its word overwrite.
-template <bool kFixed>
-inline bool roomForFastSymbol(const StepContext& c, const uint8_t* fastEnd) {
-  if (!(c.out < fastEnd && c.in.end - c.in.next >= 8)) return false;
-  return !kFixed || c.inputComplete || c.in.bytePosition() < c.limit - 5;
-}
-
 template <bool kFixed>
 Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
   const uint32_t budgetEnd = kFixed ? c.limit : c.limit - 1024;
-  const uint8_t* const fastEnd =
+  // The fast loop needs 8 readable bytes for a refill and output room for a
+  // whole match with its word overwrite.
+  const uint8_t* const outFastEnd =
       c.output + std::min<uint64_t>(budgetEnd, c.room - kFastOutputMargin + 1);
-  BitInput& in = c.in;
+  const uint8_t* const inFastEnd = c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, 7);
+  const uint8_t* const inStart = c.in.start;
+  const bool inputBudget = kFixed && !c.inputComplete;
+  const uint32_t inputBudgetEnd = c.limit - 5;
   for (;;) {
-    if (roomForFastSymbol<kFixed>(c, fastEnd)) {
+    // Locals, since the byte stores could otherwise alias the context.
+    uint64_t bits = c.in.bits;
+    unsigned count = c.in.count;
+    const uint8_t* next = c.in.next;
+    uint8_t* out = c.out;
+    auto roomForFastSymbol = [&] {
+      return out < outFastEnd && next < inFastEnd &&
+             (!inputBudget || static_cast<uint32_t>(next - inStart) - (count >> 3) < inputBudgetEnd);
+    };
+    auto refill = [&] {
+      bits |= loadLittleEndian64(next) << count;
+      next += (63 - count) >> 3;
+      count |= 56;
+    };
+    auto consume = [&](uint32_t entry) {
+      bits >>= entry & 0xFF;
+      count -= entry & 0xFF;
+    };
+    auto save = [&] {
+      c.in.bits = bits;
+      c.in.count = count;
+      c.in.next = next;
+      c.out = out;
+    };
+    if (roomForFastSymbol()) {
       // A refill leaves at least 56 bits, enough for a literal/length code,
       // its extra bits, a distance code and its extra bits. The next
       // symbol's entry is looked up before a match is copied, so that the
       // two overlap.
-      in.refillFast();
-      uint32_t entry = lookup<kLitLenTableBits>(litLen.entries, in.bits);
+      refill();
+      uint32_t entry = lookup<kLitLenTableBits>(litLen.entries, bits);
       for (;;) {
         if (entry & kEntryLiteral) {
-          in.consume(entry & 0xFF);
-          *c.out++ = static_cast<uint8_t>(entry >> 16);
-          if (!roomForFastSymbol<kFixed>(c, fastEnd)) break;
-          in.refillFast();
-          entry = lookup<kLitLenTableBits>(litLen.entries, in.bits);
+          consume(entry);
+          *out++ = static_cast<uint8_t>(entry >> 16);
+          if (!roomForFastSymbol()) break;
+          // At least 41 bits are left, so the next entry is found before
+          // the refill, which only adds bits above them.
+          entry = lookup<kLitLenTableBits>(litLen.entries, bits);
+          refill();
           continue;
         }
         if (entry & kEntrySpecial) {
           if ((entry >> 16) != kSpecialEndOfBlock) break;
-          in.consume(entry & 0xFF);
+          consume(entry);
+          save();
           return Outcome::kBlockEnd;
         }
-        const BitInput::Mark start = in.mark();
-        const uint32_t length = entryValue(entry, in.bits);
-        in.consume(entry & 0xFF);
-        entry = lookup<kDistTableBits>(dist.entries, in.bits);
+        const uint64_t bitsAtLength = bits;
+        const uint32_t length = entryValue(entry, bits);
+        const uint32_t lengthEntry = entry;
+        consume(entry);
+        entry = lookup<kDistTableBits>(dist.entries, bits);
         if (entry & kEntrySpecial) {
-          in.rewind(start);
+          bits = bitsAtLength;
+          count += lengthEntry & 0xFF;
           break;
         }
-        const uint32_t distance = entryValue(entry, in.bits);
-        in.consume(entry & 0xFF);
-        uint8_t* const match = c.out;
-        c.out += length;
-        if (!roomForFastSymbol<kFixed>(c, fastEnd)) {
+        const uint32_t distance = entryValue(entry, bits);
+        consume(entry);
+        uint8_t* const match = out;
+        out += length;
+        if (!roomForFastSymbol()) {
           copyMatchFast(match, distance, length);
           break;
         }
-        in.refillFast();
-        entry = lookup<kLitLenTableBits>(litLen.entries, in.bits);
+        refill();
+        entry = lookup<kLitLenTableBits>(litLen.entries, bits);
         copyMatchFast(match, distance, length);
       }
     }
+    save();
     Outcome outcome = decodeCarefully<kFixed>(c, litLen.code, dist.code);
     if (outcome != Outcome::kContinue) return outcome;
   }

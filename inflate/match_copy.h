@@ -7,23 +7,22 @@
 namespace extractor {
 
 // Bytes a copyMatchFast may write beyond the match.
-constexpr unsigned kMatchOverwrite = 8;
+constexpr unsigned kMatchOverwrite = 16;
 
 inline void copyWord(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, src, 8);
 }
 
 // Copies whole words, writing up to kMatchOverwrite - 1 bytes past the
-// match. With a distance of 8 or more a word never overlaps its own source.
+// match (a match of 0 bytes included). With a distance of 8 or more a word never overlaps its own source.
 inline void copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
   if (distance >= 8) {
-    do {
-      copyWord(out, src);
-      out += 8;
-      src += 8;
-    } while (out < end);
+    // Most matches are short: two words cover them.
+    copyWord(out, src);
+    copyWord(out + 8, src + 8);
+    for (out += 16, src += 16; out < end; out += 8, src += 8) copyWord(out, src);
   } else if (distance == 1) {
     uint64_t pattern = 0x0101010101010101ull * *src;
     do {
