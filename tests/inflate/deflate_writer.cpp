@@ -247,13 +247,18 @@ GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSym
       writeFixedHeader(w, final);
     } else {
       const unsigned hlit = 257 + rng() % 32, hdist = 1 + rng() % 32;
-      litLen = randomCodeLengths(hlit, 1 + rng() % hlit, 15, rng() % 4 == 0, rng);
+      // One draw per statement: argument order would make streams differ
+      // between compilers.
+      const unsigned litLenUsed = 1 + rng() % hlit;
+      const bool litLenIncomplete = rng() % 4 == 0;
+      litLen = randomCodeLengths(hlit, litLenUsed, 15, litLenIncomplete, rng);
       if (litLen[256] == 0) {
         auto used = std::find_if(litLen.begin(), litLen.end(), [](uint8_t l) { return l != 0; });
         std::swap(litLen[256], *used);
       }
-      dist =
-          randomCodeLengths(hdist, rng() % 5 == 0 ? 0 : 1 + rng() % hdist, 15, rng() % 4 == 0, rng);
+      const unsigned distUsed = rng() % 5 == 0 ? 0 : 1 + rng() % hdist;
+      const bool distIncomplete = rng() % 4 == 0;
+      dist = randomCodeLengths(hdist, distUsed, 15, distIncomplete, rng);
       writeDynamicHeader(w, final, litLen, dist, rng);
     }
     std::vector<unsigned> literals, lengthSymbols, distCodes;
