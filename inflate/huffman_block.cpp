@@ -117,10 +117,16 @@ Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& 
         if (entry & kEntryLiteral) {
           consume(entry);
           *out++ = static_cast<uint8_t>(entry >> 16);
-          if (!roomForFastSymbol()) break;
-          // At least 41 bits are left, so the next entry is found before
-          // the refill, which only adds bits above them.
+          // At least 41 bits are left, enough to find the next entry before
+          // the refill, which only adds bits above them; and after a second
+          // literal, 26.
           entry = lookup<kLitLenTableBits>(litLen.entries, bits);
+          if (!kFixed && (entry & kEntryLiteral) && out < outFastEnd) {
+            consume(entry);
+            *out++ = static_cast<uint8_t>(entry >> 16);
+            entry = lookup<kLitLenTableBits>(litLen.entries, bits);
+          }
+          if (!roomForFastSymbol()) break;
           refill();
           continue;
         }
