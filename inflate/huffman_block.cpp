@@ -89,7 +89,8 @@ Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& 
     uint8_t* out = c.out;
     auto roomForFastSymbol = [&] {
       return out < outFastEnd && next < inFastEnd &&
-             (!inputBudget || static_cast<uint32_t>(next - inStart) - (count >> 3) < inputBudgetEnd);
+             (!inputBudget ||
+              static_cast<uint32_t>(next - inStart) - (count >> 3) < inputBudgetEnd);
     };
     auto refill = [&] {
       bits |= loadLittleEndian64(next) << count;

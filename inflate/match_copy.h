@@ -14,7 +14,8 @@ inline void copyWord(uint8_t* dst, const uint8_t* src) {
 }
 
 // Copies whole words, writing up to kMatchOverwrite - 1 bytes past the
-// match (a match of 0 bytes included). With a distance of 8 or more a word never overlaps its own source.
+// match (a match of 0 bytes included). With a distance of 8 or more a word never overlaps its own
+// source.
 inline void copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
