@@ -18,20 +18,22 @@ bool stdinIsTerminal() {
 }
 
 std::optional<std::string> readPassword(const std::string& prompt) {
-  std::fputs(prompt.c_str(), stderr);
-  std::fflush(stderr);
+  // Echo goes off before the prompt shows, so nothing typed after it is
+  // echoed, and typed-ahead text is kept for a script that answers at once.
   termios saved{};
   bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;
   if (quiet) {
     termios noEcho = saved;
     noEcho.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     noEcho.c_lflag |= ECHONL;
-    quiet = tcsetattr(STDIN_FILENO, TCSAFLUSH, &noEcho) == 0;
+    quiet = tcsetattr(STDIN_FILENO, TCSANOW, &noEcho) == 0;
   }
+  std::fputs(prompt.c_str(), stderr);
+  std::fflush(stderr);
   std::string line;
   int c;
   while ((c = std::getchar()) != EOF && c != '\n') line += static_cast<char>(c);
-  if (quiet) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (quiet) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   if (c == EOF && line.empty()) return std::nullopt;
   return line;
 }

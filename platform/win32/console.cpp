@@ -39,13 +39,12 @@ bool stdinIsTerminal() {
 }
 
 std::optional<std::string> readPassword(const std::string& prompt) {
-  std::fputs(prompt.c_str(), stderr);
-  std::fflush(stderr);
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD saved = 0;
-  bool console = GetConsoleMode(input, &saved) != 0;
-  if (!console) return std::nullopt;
+  if (GetConsoleMode(input, &saved) == 0) return std::nullopt;
   SetConsoleMode(input, (saved | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  std::fputs(prompt.c_str(), stderr);
+  std::fflush(stderr);
   std::wstring line;
   bool ended = false;
   wchar_t c;

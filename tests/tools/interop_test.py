@@ -1,0 +1,192 @@
+"""Archives written by other ZIP tools, put behind a program stub and
+adjusted with "zip -A" as a self-extracting file is, must list as Python's
+zipfile reads them and extract byte for byte through extractor-cli.
+
+usage: interop_test.py EXTRACTOR_CLI [WINE_RUNNER]
+"""
+
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+from clirun import Cli, tree_difference
+
+SKIPPED = 77
+LATIN_NAME = "Größe.txt"
+# Typed in a UTF-8 terminal, this keys the same Windows-1252 bytes that
+# Info-ZIP is given here.
+INFOZIP_PASSWORD = "päss wörd"
+SEVENZIP_PASSWORD = "Secret-7z"
+
+
+def text(rng, size):
+    words = ["archive", "volume", "entry", "deflate", "header", "folder", "stream",
+             "Größe", "naïve", "the", "a", "of", "and", "to", "data", "\n"]
+    out = []
+    total = 0
+    while total < size:
+        w = rng.choice(words)
+        out.append(w)
+        total += len(w) + 1
+    return " ".join(out).encode("utf-8")[:size]
+
+
+def some_binary(size):
+    for candidate in ["/usr/bin/bash", "/bin/bash", os.path.realpath(sys.executable)]:
+        if os.path.isfile(candidate):
+            with open(candidate, "rb") as f:
+                return f.read(size)
+    return random.Random(1).randbytes(size)
+
+
+def make_tree(root, latin_name):
+    """A small mixed tree; latin_name is the stored bytes of LATIN_NAME."""
+    rng = random.Random(6)
+    files = {
+        b"readme.txt": text(rng, 40000),
+        # Compressible and several input chunks long, so back-references
+        # cross the pipeline's passes.
+        b"docs/guide/chapter1.txt": text(rng, 2500000),
+        b"bin/tool.bin": some_binary(600000),
+        b"data/random.bin": rng.randbytes(700000),
+        b"empty.txt": b"",
+        latin_name: "Maße und Gewichte: 3 × 4\n".encode("utf-8"),
+    }
+    root = os.fsencode(root)
+    os.makedirs(os.path.join(root, b"empty_dir"))
+    for name, content in files.items():
+        path = os.path.join(root, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content)
+
+
+def python_zip(compression):
+    def write(out, src):
+        with zipfile.ZipFile(out, "w", compression) as z:
+            for folder, dirs, files in os.walk(src):
+                for name in sorted(dirs) + sorted(files):
+                    full = os.path.join(folder, name)
+                    z.write(full, os.path.relpath(full, src))
+    return write
+
+
+def command_zip(*args):
+    def write(out, src):
+        command = [a.replace("OUT", out) if isinstance(a, str) else a for a in args]
+        subprocess.run(command, cwd=src, check=True, stdout=subprocess.DEVNULL)
+    return write
+
+
+def archivers():
+    """(label, tool, writer, source tree, password)."""
+    cp1252_password = INFOZIP_PASSWORD.encode("cp1252")
+    found = [("infozip-%d" % level, "zip",
+              command_zip("zip", "-q", "-r", "-%d" % level, "OUT", "."), "latin", None)
+             for level in range(10)]
+    found += [
+        ("infozip-encrypted", "zip",
+         command_zip("zip", "-q", "-r", "-e", "-P", cp1252_password, "OUT", "."), "latin",
+         INFOZIP_PASSWORD),
+        ("7z-deflate", "7z", command_zip("7z", "a", "-tzip", "-mm=Deflate", "OUT", "."), "utf8",
+         None),
+        ("7z-zipcrypto", "7z",
+         command_zip("7z", "a", "-tzip", "-mm=Deflate", "-mem=ZipCrypto",
+                     "-p" + SEVENZIP_PASSWORD, "OUT", "."), "utf8", SEVENZIP_PASSWORD),
+        ("python-stored", None, python_zip(zipfile.ZIP_STORED), "utf8", None),
+        ("python-deflated", None, python_zip(zipfile.ZIP_DEFLATED), "utf8", None),
+        ("bsdtar", "bsdtar", command_zip("bsdtar", "--format", "zip", "-cf", "OUT", "."), "utf8",
+         None),
+    ]
+    return found
+
+
+def make_self_extracting(zip_path, sfx_path, stub):
+    with open(sfx_path, "wb") as out:
+        out.write(stub)
+        with open(zip_path, "rb") as z:
+            out.write(z.read())
+    subprocess.run(["zip", "-q", "-A", sfx_path], check=True)
+
+
+def expected_listing(sfx_path):
+    lines = []
+    with zipfile.ZipFile(sfx_path) as z:
+        for info in z.infolist():
+            utf8 = info.flag_bits & 0x800
+            raw = info.orig_filename.encode("utf-8" if utf8 else "cp437")
+            name = raw.decode("utf-8" if utf8 else "cp1252")
+            stamp = "%04d-%02d-%02d %02d:%02d:%02d" % info.date_time
+            lines.append("%s\t%d\t%d\t%d\t%08x\t%s\t%d\t0" % (
+                name, info.compress_type, info.compress_size, info.file_size, info.CRC, stamp,
+                info.flag_bits & 1))
+    return lines
+
+
+def check_archive(cli, work, label, sfx, password):
+    problems = []
+    code, out, err = cli.run("--list", cli.path(sfx))
+    if code != 0:
+        problems.append("--list exit %d: %s" % (code, err.strip()))
+    else:
+        want = expected_listing(sfx)
+        got = out.splitlines()
+        for i in range(max(len(want), len(got))):
+            w = want[i] if i < len(want) else "(none)"
+            g = got[i] if i < len(got) else "(none)"
+            if w != g:
+                problems.append("listing line %d: got %r, zipfile says %r" % (i + 1, g, w))
+
+    destination = os.path.join(work, "out-" + label)
+    args = ["--password", password] if password else []
+    code, out, err = cli.run(*args, cli.path(sfx), cli.path(destination))
+    if code != 0 or err:
+        problems.append("extraction exit %d: %s" % (code, err.strip().replace("\n", "; ")))
+    differences = tree_difference(os.path.join(work, "src-utf8"), destination)
+    if code != 0:
+        problems.append("%d difference(s) in the tree extracted before the failure"
+                        % len(differences))
+    else:
+        problems += differences
+    return problems
+
+
+def main():
+    if len(sys.argv) not in (2, 3):
+        print(__doc__)
+        return 2
+    cli = Cli(*sys.argv[1:])
+    if shutil.which("zip") is None:
+        print("SKIP: Info-ZIP zip is needed to adjust the archives' offsets")
+        return SKIPPED
+    work = tempfile.mkdtemp(prefix="extractor-interop-")
+    try:
+        make_tree(os.path.join(work, "src-utf8"), LATIN_NAME.encode("utf-8"))
+        make_tree(os.path.join(work, "src-latin"), LATIN_NAME.encode("cp1252"))
+        stub = some_binary(20000)
+        failures = 0
+        for label, tool, write, source, password in archivers():
+            if tool and shutil.which(tool) is None:
+                print("SKIP %s: %s is not installed" % (label, tool))
+                continue
+            plain = os.path.join(work, label + ".zip")
+            sfx = os.path.join(work, label + ".exe")
+            write(plain, os.path.join(work, "src-" + source))
+            make_self_extracting(plain, sfx, stub)
+            problems = check_archive(cli, work, label, sfx, password)
+            print("%s %s" % ("FAIL" if problems else "ok  ", label))
+            for p in problems[:8]:
+                print("     " + p)
+            failures += bool(problems)
+        print("%d archive(s) failed" % failures if failures else "all archives passed")
+        return 1 if failures else 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
