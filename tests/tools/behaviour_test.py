@@ -59,9 +59,8 @@ def corrupted_archive(path):
 
 
 def usage_errors(cli, check, archive):
-    for args in [[], ["--bogus", archive, "out"], ["--list"], ["--list", archive, "x"],
-                 [archive], ["--password"], ["--list", "--overwrite", archive],
-                 [archive, "out", "extra"]]:
+    # Which command lines are refused is the unit test's; here, how.
+    for args in [[], ["--bogus", archive, "out"]]:
         code, out, err = cli.run(*args)
         check.equal("usage %r exit" % args, code, 2)
         check.equal("usage %r mentions usage" % args, "usage:" in err, True)
