@@ -111,8 +111,8 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
     entry.compressedSize = load32(h + 20);
     entry.uncompressedSize = load32(h + 24);
     bytesTotal += entry.uncompressedSize;
-    uint32_t localHeader = load32(h + 42);
-    entry.dataOffset = localHeader + kLocalHeaderSize + nameLength + extraLength;
+    entry.localHeaderOffset = load32(h + 42);
+    entry.dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameLength + extraLength;
     if (diskCount > 1) entry.firstDisk = load16(h + 34) + 1;
     std::string_view rawName(reinterpret_cast<const char*>(name), nameLength);
     SplitEntryName(DecodeEntryName(rawName, entry.flags), entry.directoryName, entry.fileName);

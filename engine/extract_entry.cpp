@@ -9,6 +9,7 @@
 #include "crypto/aes_entry.h"
 #include "crypto/crc32.h"
 #include "engine/dos_time.h"
+#include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/volumes.h"
 #include "engine/zip.h"
@@ -19,6 +20,8 @@ namespace extractor {
 namespace {
 
 constexpr uint32_t kHistory = 32768;
+constexpr uint32_t kLocalHeaderSize = 30;
+constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 // Room behind the input size for a stored block started just below the limit.
 constexpr uint32_t kOutputSlack = kHistory + 66560;
 
@@ -39,6 +42,7 @@ class EntryReader {
   int32_t decodePass(uint32_t n, uint32_t& consumed, uint32_t& produced);
   int32_t deliver(uint32_t produced);
   void setFileTime();
+  uint32_t locateData();
 
   bool spanned() const { return entry_.firstDisk != 0; }
 
@@ -102,12 +106,13 @@ int32_t EntryReader::run() {
   O_ = capacity;
   L_ = entry_.compressedSize;
   V_ = entry_.firstDisk;
-  W_ = entry_.dataOffset;
 
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.
   if (spanned() && openVolume(V_) != 0) return -1;
-  entry_.source->Seek(static_cast<int32_t>(entry_.dataOffset));
+  uint32_t dataStart = locateData();
+  W_ = dataStart;
+  entry_.source->Seek(static_cast<int32_t>(dataStart));
   output_->Truncate();
 
   if (entry_.encryptionKind == 1 && L_ >= kCryptHeaderSize) {
@@ -232,6 +237,20 @@ int32_t EntryReader::deliver(uint32_t T) {
   // The newest 32 KiB of output become the history in front of the area.
   std::memmove(buffers_.output.data(), buffers_.output.data() + T, kHistory);
   return 0;
+}
+
+// Writers need not repeat the central extra field in the local header (one
+// commonly writes a longer local one), so the data start is taken from the
+// local header's own lengths where that header is found.
+uint32_t EntryReader::locateData() {
+  uint8_t header[kLocalHeaderSize] = {};
+  ZipStream& source = *entry_.source;
+  source.Seek(static_cast<int32_t>(entry_.localHeaderOffset));
+  if (source.Position() != entry_.localHeaderOffset || source.Read(header, kLocalHeaderSize) != 0 ||
+      load32(header) != kLocalHeaderSignature) {
+    return entry_.dataOffset;
+  }
+  return entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
 }
 
 void EntryReader::setFileTime() {

@@ -28,6 +28,7 @@ struct ZipEntry {
   std::u16string directoryName;  // with its trailing separator
   uint32_t uncompressedSize = 0;
   uint32_t dataOffset = 0;
+  uint32_t localHeaderOffset = 0;
   uint16_t method = 8;
   std::array<uint8_t, 16> verifierBlock{};
   // From the same header; the traditional password check needs both when

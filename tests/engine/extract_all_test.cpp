@@ -253,7 +253,7 @@ class RemovableTest : public SpannedTest {
 };
 
 TEST_F(RemovableTest, WaitsForEachDiskByItsLabel) {
-  if (!drive.available()) GTEST_SKIP() << "no test drive mapped";
+  if (!drive.available()) GTEST_SKIP() << "no drive whose label can be exchanged";
   auto big = sampleData(120000, 13);
   std::vector<BuiltEntry> entries = {deflatedEntry("spanned.bin", big)};
   SpannedArchive archive = spanArchive(entries, {entries[0].data.size() / 2}, true);
@@ -276,7 +276,7 @@ TEST_F(RemovableTest, WaitsForEachDiskByItsLabel) {
 }
 
 TEST_F(RemovableTest, AbortWhileWaitingForADisk) {
-  if (!drive.available()) GTEST_SKIP() << "no test drive mapped";
+  if (!drive.available()) GTEST_SKIP() << "no drive whose label can be exchanged";
   std::vector<BuiltEntry> entries = {storedEntry("spanned.bin", sampleData(50000, 14))};
   SpannedArchive archive = spanArchive(entries, {20000}, true);
   ZipBuilder last = archive.directory;

@@ -52,6 +52,22 @@ TEST_F(ExtractTest, BackReferencesReachAcrossPassesInLargeEntries) {
   }
 }
 
+TEST_F(ExtractTest, DataStartFollowsTheLocalHeadersOwnLengths) {
+  ZipBuilder b;
+  auto data = sampleData(3000);
+  BuiltEntry longer = deflatedEntry("longer.txt", data);
+  longer.localExtra.assign(28, 0x11);  // a local extra field longer than the central one
+  longer.centralExtra.assign(24, 0x22);
+  b.entries.push_back(longer);
+  BuiltEntry none = storedEntry("none.txt", bytesOf("central extra only"));
+  none.centralExtra.assign(9, 0x33);
+  b.entries.push_back(none);
+  ASSERT_EQ(extract(b), 0);
+  EXPECT_EQ(extracted("longer.txt"), data);
+  EXPECT_EQ(extracted("none.txt"), bytesOf("central extra only"));
+  EXPECT_EQ(window.warningsDialogs, 0);
+}
+
 TEST_F(ExtractTest, SizeAndCrcMismatchesAreWarningsAndKeepTheFile) {
   ZipBuilder b;
   BuiltEntry shortStored = storedEntry("short.txt", bytesOf("0123456789"));

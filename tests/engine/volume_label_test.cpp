@@ -27,7 +27,7 @@ TEST(VolumeLabel, DiskNumberComesFromTheLastThreeCharacters) {
 
 TEST(VolumeLabel, ReadsTheLabelOfTheArchivesDrive) {
   VolumeDrive drive;
-  if (!drive.available()) GTEST_SKIP() << "no test drive mapped";
+  if (!drive.available()) GTEST_SKIP() << "no drive whose label can be exchanged";
   Zip zip;
   drive.setLabel("DISK002");
   zip.ReadVolumeLabel(drive.archivePath("setup.exe"));

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/volume.h"
+
 namespace extractor::test {
 
 VolumeDrive::VolumeDrive() {
@@ -9,6 +11,11 @@ VolumeDrive::VolumeDrive() {
   const char* drive = std::getenv("EXTRACTOR_TEST_DRIVE");
   if (!drive || !*drive) return;
   root_ = std::filesystem::path(std::string(drive) + "\\");
+  // Wine reads the label file once and keeps what it found for the rest of
+  // the process, so a drive whose label cannot be seen changing is no use.
+  setLabel("PROBE1");
+  std::u16string root = {static_cast<char16_t>(drive[0]), u':', u'\\'};
+  if (platform::volumeLabel(root) != u"PROBE1") root_.clear();
 #else
   temp_ = std::make_unique<TempDir>();
   root_ = temp_->path();

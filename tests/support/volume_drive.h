@@ -2,7 +2,9 @@
 // disks. On Linux the label of the current volume is a file in the current
 // folder, so the drive is a temporary folder made current. Under Wine the
 // test run maps a drive letter to a folder (EXTRACTOR_TEST_DRIVE, "V:"),
-// whose label Wine reads from the same kind of file.
+// whose label Wine reads from the same kind of file; where the system does
+// not show a change of that file while the process runs, the drive is not
+// available.
 #pragma once
 
 #include <filesystem>
