@@ -101,9 +101,8 @@ echo "preparing inputs in $work ..." >&2
 mkdir -p "$work/big" "$work/small"
 make_big_file "$work/big/mixed.bin"
 make_small_files "$work/small"
-# -X: no extra fields, the plain archive every tool reads alike.
-(cd "$work/big" && zip -q -r -X "$work/big.zip" .)
-(cd "$work/small" && zip -q -r -X "$work/small.zip" .)
+(cd "$work/big" && zip -q -r "$work/big.zip" .)
+(cd "$work/small" && zip -q -r "$work/small.zip" .)
 
 tools=(extractor-cli unzip 7z bsdtar)
 printf '%-8s %-14s %10s %12s\n' archive tool seconds "ours/tool"

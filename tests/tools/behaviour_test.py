@@ -113,8 +113,7 @@ def passwords(cli, check, work, source):
         print("SKIP passwords: Info-ZIP zip is not installed")
         return
     archive = os.path.join(work, "secret.zip")
-    # -X: no extra fields, so that local and central headers agree in size.
-    subprocess.run(["zip", "-q", "-r", "-X", "-P", "open sesame", archive, "."], cwd=source,
+    subprocess.run(["zip", "-q", "-r", "-P", "open sesame", archive, "."], cwd=source,
                    check=True)
     out = os.path.join(work, "secret-out")
     check.result("no password, no terminal", cli.run(cli.path(archive), cli.path(out)), 1,
