@@ -1,3 +1,4 @@
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -244,12 +245,23 @@ class RemovableTest : public SpannedTest {
       insert(disk, number);
     });
   }
+  // A disk that never shows up must fail the test, not hang it.
+  void SetUp() override {
+    helpers.emplace_back([this] {
+      for (int i = 0; i < 300 && !finished; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      if (!finished) zip.abortRequest = 1;
+    });
+  }
   void TearDown() override {
+    finished = true;
     for (std::thread& t : helpers) t.join();
   }
 
   VolumeDrive drive;
   std::vector<std::thread> helpers;
+  std::atomic<bool> finished{false};
 };
 
 TEST_F(RemovableTest, WaitsForEachDiskByItsLabel) {

@@ -1,5 +1,6 @@
 #include "volume_drive.h"
 
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/volume.h"
@@ -13,9 +14,12 @@ VolumeDrive::VolumeDrive() {
   root_ = std::filesystem::path(std::string(drive) + "\\");
   // Wine reads the label file once and keeps what it found for the rest of
   // the process, so a drive whose label cannot be seen changing is no use.
-  setLabel("PROBE1");
+  // A label of this moment, so that one kept from an earlier run cannot pass.
+  std::string probe =
+      "P" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 100000000);
+  setLabel(probe);
   std::u16string root = {static_cast<char16_t>(drive[0]), u':', u'\\'};
-  if (platform::volumeLabel(root) != u"PROBE1") root_.clear();
+  if (platform::volumeLabel(root) != std::u16string(probe.begin(), probe.end())) root_.clear();
 #else
   temp_ = std::make_unique<TempDir>();
   root_ = temp_->path();

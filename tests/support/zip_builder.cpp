@@ -56,6 +56,18 @@ BuiltEntry deflatedEntry(const std::string& name, const std::vector<uint8_t>& co
   return e;
 }
 
+// The fields local and central headers have in common, in their order.
+static void putSharedFields(std::vector<uint8_t>& out, const BuiltEntry& e) {
+  put16(out, e.flags);
+  put16(out, e.method);
+  put16(out, e.dosTime);
+  put16(out, e.dosDate);
+  put32(out, e.crc);
+  put32(out, e.compressedSize);
+  put32(out, e.uncompressedSize);
+  put16(out, static_cast<uint16_t>(e.name.size()));
+}
+
 std::vector<uint8_t> ZipBuilder::build() const {
   std::vector<uint8_t> out = prefix;
   uint32_t base = offsetsFromArchiveStart ? static_cast<uint32_t>(prefix.size()) : 0;
@@ -64,14 +76,7 @@ std::vector<uint8_t> ZipBuilder::build() const {
     offsets.push_back(e.localOffset.value_or(static_cast<uint32_t>(out.size()) - base));
     put32(out, 0x04034b50);
     put16(out, 20);
-    put16(out, e.flags);
-    put16(out, e.method);
-    put16(out, e.dosTime);
-    put16(out, e.dosDate);
-    put32(out, e.crc);
-    put32(out, e.compressedSize);
-    put32(out, e.uncompressedSize);
-    put16(out, static_cast<uint16_t>(e.name.size()));
+    putSharedFields(out, e);
     put16(out, static_cast<uint16_t>(e.localExtra.size()));
     out.insert(out.end(), e.name.begin(), e.name.end());
     out.insert(out.end(), e.localExtra.begin(), e.localExtra.end());
@@ -83,14 +88,7 @@ std::vector<uint8_t> ZipBuilder::build() const {
     put32(out, 0x02014b50);
     put16(out, 20);
     put16(out, 20);
-    put16(out, e.flags);
-    put16(out, e.method);
-    put16(out, e.dosTime);
-    put16(out, e.dosDate);
-    put32(out, e.crc);
-    put32(out, e.compressedSize);
-    put32(out, e.uncompressedSize);
-    put16(out, static_cast<uint16_t>(e.name.size()));
+    putSharedFields(out, e);
     put16(out, static_cast<uint16_t>(e.centralExtra.size()));
     put16(out, static_cast<uint16_t>(e.comment.size()));
     put16(out, e.disk);
