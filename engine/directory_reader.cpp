@@ -59,7 +59,7 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
 
   uint32_t w = std::min(size, kTailWindow);
   std::vector<uint8_t> window(w, 0);
-  archive->Seek(static_cast<int32_t>(size - w));
+  archive->Seek(size - w);
   archive->Read(window.data(), w);
   long found = findEndRecord(window);
   if (found < 0) {
@@ -81,7 +81,7 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
 
   uint32_t len = size - directoryOffset;
   std::vector<uint8_t> directory(static_cast<size_t>(len) + 1, 0);
-  archive->Seek(static_cast<int32_t>(directoryOffset));
+  archive->Seek(directoryOffset);
   archive->Read(directory.data(), len);
 
   for (uint32_t p = 0; p + kCentralHeaderSize <= len;) {

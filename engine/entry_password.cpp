@@ -58,7 +58,7 @@ int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint32_t& 
       return 0;
     }
     askAgain(zip);
-    source.Seek(static_cast<int32_t>(source.Position() - kCryptHeaderSize));
+    source.Seek(int64_t{source.Position()} - kCryptHeaderSize);
   }
 }
 

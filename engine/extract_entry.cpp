@@ -112,7 +112,7 @@ int32_t EntryReader::run() {
   if (spanned() && openVolume(V_) != 0) return -1;
   uint32_t dataStart = locateData();
   W_ = dataStart;
-  entry_.source->Seek(static_cast<int32_t>(dataStart));
+  entry_.source->Seek(dataStart);
   output_->Truncate();
 
   if (entry_.encryptionKind == 1 && L_ >= kCryptHeaderSize) {
@@ -245,7 +245,7 @@ int32_t EntryReader::deliver(uint32_t T) {
 uint32_t EntryReader::locateData() {
   uint8_t header[kLocalHeaderSize] = {};
   ZipStream& source = *entry_.source;
-  source.Seek(static_cast<int32_t>(entry_.localHeaderOffset));
+  source.Seek(entry_.localHeaderOffset);
   if (source.Position() != entry_.localHeaderOffset || source.Read(header, kLocalHeaderSize) != 0 ||
       load32(header) != kLocalHeaderSignature) {
     return entry_.dataOffset;

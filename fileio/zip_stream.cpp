@@ -66,8 +66,8 @@ int32_t ZipStream::SetFileName(const std::optional<std::u16string>& name, NameFo
   return 0;
 }
 
-void ZipStream::Seek(int32_t offset) {
-  uint32_t target = offset < 0 ? 0 : static_cast<uint32_t>(offset);
+void ZipStream::Seek(int64_t offset) {
+  uint32_t target = static_cast<uint32_t>(std::clamp<int64_t>(offset, 0, UINT32_MAX));
   if (!fileBacked_) {
     position_ = std::min(target, dataSize_);
     return;

@@ -40,7 +40,10 @@ class ZipStream {
   const std::string& Path() const { return path_; }
   size_t Capacity() const { return buffer_.size(); }
 
-  void Seek(int32_t offset);
+  // Negative offsets count as 0. Wider than a position, so that offsets
+  // from 2 GiB up, which every 32-bit archive field can hold, are not
+  // taken as negative.
+  void Seek(int64_t offset);
   uint32_t Size() const;
   int32_t SizeQuery(uint32_t& size) const;
   // wait: let the system finish the read's completion before returning.

@@ -101,6 +101,19 @@ TEST(ZipStreamFile, WritesAndReadsAtThePosition) {
   EXPECT_EQ(s->Position(), 15u);
 }
 
+TEST(ZipStreamFile, PositionsFromTwoGibibytesUpAreReachable) {
+  TempDir dir;
+  writeBytes(dir.path() / "big.bin", bytesOf("head"));
+  fs::resize_file(dir.path() / "big.bin", 3ull << 30);  // sparse
+  auto s = fileStream(dir.wide("big.bin"), ZipStream::kOpenExisting, Form::Volume);
+  s->Seek(int64_t{5} << 29);
+  EXPECT_EQ(s->Position(), 5u << 29);
+  char out[4] = {1, 1, 1, 1};
+  EXPECT_EQ(s->Read(out, 4), 0);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(s->Size(), 3u << 30);
+}
+
 TEST(ZipStreamFile, TruncateEmptiesTheFile) {
   TempDir dir;
   writeBytes(dir.path() / "t.bin", bytesOf("some content"));
