@@ -3,12 +3,12 @@
 # archives: one ~200 MB file of mixed content and 5,000 small files.
 #
 # usage: bench/extract/run.sh [EXTRACTOR_CLI] [ROUNDS]
-#   EXTRACTOR_CLI defaults to build-cli-rel/tools/extractor-cli/extractor-cli
+#   EXTRACTOR_CLI defaults to build/release/tools/extractor-cli/extractor-cli
 #   (a Release build); each time is the best of ROUNDS runs (default 3).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-cli=$(realpath "${1:-$here/../../build-cli-rel/tools/extractor-cli/extractor-cli}")
+cli=$(realpath "${1:-$here/../../build/release/tools/extractor-cli/extractor-cli}")
 rounds=${2:-3}
 for tool in "$cli" zip unzip 7z bsdtar python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
