@@ -11,7 +11,7 @@ import sys
 import tempfile
 import zipfile
 
-from clirun import Cli, tree_difference
+from clirun import Cli, tree_difference, write_files
 
 SKIPPED = 77
 ABORTED = "Unzip Operation Aborted\n"
@@ -35,11 +35,7 @@ class Checker:
 
 
 def write_tree(root):
-    for name, content in FILES.items():
-        path = os.path.join(root, name)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(content)
+    write_files(root, FILES)
 
 
 def plain_archive(path):

@@ -36,6 +36,15 @@ class Cli:
         return done.returncode, out, err
 
 
+def write_files(root, files):
+    """Writes relative path -> bytes under root, making the folders."""
+    for name, content in files.items():
+        path = os.path.join(root, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content)
+
+
 def tree(root):
     """Relative path -> file bytes, or None for a folder."""
     found = {}

@@ -13,7 +13,7 @@ import sys
 import tempfile
 import zipfile
 
-from clirun import Cli, tree_difference
+from clirun import Cli, tree_difference, write_files
 
 SKIPPED = 77
 LATIN_NAME = "Größe.txt"
@@ -58,11 +58,7 @@ def make_tree(root, latin_name):
     }
     root = os.fsencode(root)
     os.makedirs(os.path.join(root, b"empty_dir"))
-    for name, content in files.items():
-        path = os.path.join(root, name)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(content)
+    write_files(root, files)
 
 
 def python_zip(compression):
