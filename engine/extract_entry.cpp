@@ -22,8 +22,8 @@ namespace {
 constexpr uint32_t kHistory = 32768;
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
-// Room behind the input size for a stored block started just below the limit.
-constexpr uint32_t kOutputSlack = kHistory + 66560;
+// The history, and the room the decoder may write beyond its limit.
+constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 
 enum class Cipher { None, Traditional, Aes };
 

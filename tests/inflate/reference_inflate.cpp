@@ -99,6 +99,7 @@ class Decoder {
   ZipError storedBlock();
   bool fixedSymbol(ZipError& error);
   bool dynamicSymbol(ZipError& error);
+  bool copyMatch(uint32_t length, unsigned distanceCode, ZipError& error);
   bool outputRoomLeft() const { return uint64_t{s_.outPos} + 258 <= uint64_t{limit_} + kRoom; }
 
   State& s_;
@@ -218,6 +219,21 @@ ZipError Decoder::storedBlock() {
 }
 
 // Each returns false when the block ends or fails (error set on failure).
+// Copies one byte at a time, so a distance shorter than the length repeats
+// the bytes just written.
+bool Decoder::copyMatch(uint32_t length, unsigned distanceCode, ZipError& error) {
+  if (distanceCode > 29) {
+    error = zipErrNotZipFile;
+    return false;
+  }
+  const CodeTables& t = codeTables();
+  uint32_t distance = t.distBase[distanceCode] + getBits(t.distExtra[distanceCode]);
+  for (uint32_t k = 0; k < length; ++k, ++s_.outPos) {
+    out_[s_.outPos] = out_[static_cast<int64_t>(s_.outPos) - distance];
+  }
+  return true;
+}
+
 bool Decoder::fixedSymbol(ZipError& error) {
   const CodeTables& t = codeTables();
   unsigned c = getCodeBits(7);
@@ -238,15 +254,7 @@ bool Decoder::fixedSymbol(ZipError& error) {
   }
   uint32_t length = t.lengthBase[symbol] + getBits(t.lengthExtra[symbol]);
   unsigned d = getCodeBits(5);
-  if (d > 29) {
-    error = zipErrNotZipFile;
-    return false;
-  }
-  uint32_t distance = t.distBase[d] + getBits(t.distExtra[d]);
-  for (uint32_t k = 0; k < length; ++k, ++s_.outPos) {
-    out_[s_.outPos] = out_[static_cast<int64_t>(s_.outPos) - distance];
-  }
-  return true;
+  return copyMatch(length, d, error);
 }
 
 bool Decoder::dynamicSymbol(ZipError& error) {
@@ -262,15 +270,7 @@ bool Decoder::dynamicSymbol(ZipError& error) {
   }
   uint32_t length = t.lengthBase[symbol] + getBits(t.lengthExtra[symbol]);
   unsigned d = decodeSymbol(s_.distTree);
-  if (d > 29) {
-    error = zipErrNotZipFile;
-    return false;
-  }
-  uint32_t distance = t.distBase[d] + getBits(t.distExtra[d]);
-  for (uint32_t k = 0; k < length; ++k, ++s_.outPos) {
-    out_[s_.outPos] = out_[static_cast<int64_t>(s_.outPos) - distance];
-  }
-  return true;
+  return copyMatch(length, d, error);
 }
 
 ZipError Decoder::step() {
