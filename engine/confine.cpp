@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "engine/windows_names.h"
+
 namespace extractor {
 namespace {
 
@@ -13,16 +15,6 @@ bool isDrive(const std::u16string& component) {
   return component.size() >= 2 && component[1] == u':' &&
          ((component[0] >= u'A' && component[0] <= u'Z') ||
           (component[0] >= u'a' && component[0] <= u'z'));
-}
-
-// Windows drops trailing dots and spaces from a component, so "..." or
-// ". ." would act as "..".
-bool climbs(const std::u16string& component) {
-  if (component.size() < 2) return false;
-  for (char16_t c : component) {
-    if (c != u'.' && c != u' ') return false;
-  }
-  return true;
 }
 
 std::vector<std::u16string> split(const std::u16string& text) {
@@ -70,13 +62,16 @@ bool ConfineEntryPath(std::u16string& directoryName, std::u16string& fileName) {
       part.erase(0, 2);
       changed = true;
     }
-    if (climbs(part)) {
+    // "." names the folder itself and is dropped quietly; ".." and its
+    // look-alikes, whose trailing dots Windows drops, come out empty.
+    if (part == u".") {
+      part.clear();
+    } else if (MendForWindows(part)) {
       changed = true;
-      continue;
     }
     if (i + 1 == parts.size()) {
-      file = part == u"." ? u"" : part;
-    } else if (!part.empty() && part != u".") {
+      file = part;
+    } else if (!part.empty()) {
       dir += part + u'\\';
       first = false;
     }

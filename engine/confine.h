@@ -1,6 +1,6 @@
 // Keeps entries inside the destination: entry names are joined to it as
-// they stand, so a name could otherwise climb out of it or name another
-// drive or server.
+// they stand, so a name could otherwise climb out of it, name another drive
+// or server, or name something Windows cannot hold as a file.
 #pragma once
 
 #include <string>
@@ -9,7 +9,8 @@ namespace extractor {
 
 // Removes ".." components, leading separators, a drive prefix ("C:", with
 // or without a separator) and a UNC prefix ("\\server\share", "\\?\C:")
-// from the name; true when anything was removed.
+// from the name, and mends each component by the Windows rules (a component
+// left empty is dropped); true when anything was removed or mended.
 bool ConfineEntryPath(std::u16string& directoryName, std::u16string& fileName);
 
 }  // namespace extractor

@@ -115,7 +115,9 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
     entry.dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameLength + extraLength;
     if (diskCount > 1) entry.firstDisk = load16(h + 34) + 1;
     std::string_view rawName(reinterpret_cast<const char*>(name), nameLength);
-    SplitEntryName(DecodeEntryName(rawName, entry.flags), entry.directoryName, entry.fileName);
+    std::string_view rawExtra(reinterpret_cast<const char*>(extra), extraLength);
+    SplitEntryName(DecodeEntryName(rawName, entry.flags, load16(h + 4), rawExtra),
+                   entry.directoryName, entry.fileName);
 
     // AES entries name their kind and verification block at the start of
     // the central extra field and have no extra field in the local header.

@@ -14,7 +14,6 @@
 #include "engine/volumes.h"
 #include "engine/zip.h"
 #include "platform/file.h"
-#include "platform/text.h"
 
 namespace extractor {
 namespace {
@@ -254,8 +253,7 @@ uint32_t EntryReader::locateData() {
 }
 
 void EntryReader::setFileTime() {
-  std::string path = platform::wideToAnsi(output_->FileName(), platform::Unmappable::Question);
-  platform::setLastWriteTime(path, DateToFileTime(entry_.dateTime));
+  platform::setLastWriteTime(output_->FileName(), DateToFileTime(entry_.dateTime));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "engine/paths.h"
 
 #include "platform/file.h"
-#include "platform/text.h"
 
 namespace extractor {
 
@@ -9,7 +8,7 @@ void MakeDirectories(const std::u16string& path) {
   std::u16string prefix;
   for (char16_t c : path) {
     if (c == u'\\' || c == u'/') {
-      platform::createFolder(platform::wideToAnsi(prefix, platform::Unmappable::SystemDefault));
+      platform::createFolder(prefix);
       c = u'\\';
     }
     prefix += c;

@@ -43,6 +43,27 @@ bool isLowSurrogate(char16_t c) {
   return c >= 0xDC00 && c < 0xE000;
 }
 
+// The length of the well-formed sequence at raw[i] and its code point, or 0
+// when no sequence starts there.
+size_t sequenceAt(std::string_view raw, size_t i, uint32_t& cp) {
+  auto b = static_cast<uint8_t>(raw[i]);
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  }
+  int extra = b >= 0xC2 && b < 0xE0 ? 1 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xF0 && b < 0xF5 ? 3 : 0;
+  if (extra == 0 || i + static_cast<size_t>(extra) >= raw.size()) return 0;
+  cp = b & (0x3F >> extra);
+  for (int k = 1; k <= extra; k++) {
+    auto c = static_cast<uint8_t>(raw[i + static_cast<size_t>(k)]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = cp << 6 | (c & 0x3F);
+  }
+  static constexpr uint32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return 0;
+  return static_cast<size_t>(extra) + 1;
+}
+
 }  // namespace
 
 std::u16string decodeUtf8(std::string_view raw) {
@@ -50,38 +71,29 @@ std::u16string decodeUtf8(std::string_view raw) {
   out.reserve(raw.size());
   size_t i = 0;
   while (i < raw.size()) {
-    auto b = static_cast<uint8_t>(raw[i]);
-    if (b < 0x80) {
-      out += static_cast<char16_t>(b);
-      i++;
-      continue;
-    }
-    int extra = b >= 0xC2 && b < 0xE0   ? 1
-                : b >= 0xE0 && b < 0xF0 ? 2
-                : b >= 0xF0 && b < 0xF5 ? 3
-                                        : 0;
-    if (extra == 0 || i + static_cast<size_t>(extra) >= raw.size()) {
-      out += kReplacement;
-      i++;
-      continue;
-    }
-    uint32_t cp = b & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; k++) {
-      auto c = static_cast<uint8_t>(raw[i + static_cast<size_t>(k)]);
-      if ((c & 0xC0) != 0x80) ok = false;
-      cp = cp << 6 | (c & 0x3F);
-    }
-    static constexpr uint32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
-    if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+    uint32_t cp = 0;
+    size_t length = sequenceAt(raw, i, cp);
+    if (length == 0) {
       out += kReplacement;
       i++;
       continue;
     }
     appendCodePoint(out, cp);
-    i += static_cast<size_t>(extra) + 1;
+    i += length;
   }
   return out;
+}
+
+bool isUtf8Text(std::string_view raw) {
+  bool beyondAscii = false;
+  for (size_t i = 0; i < raw.size();) {
+    uint32_t cp = 0;
+    size_t length = sequenceAt(raw, i, cp);
+    if (length == 0) return false;
+    beyondAscii = beyondAscii || length > 1;
+    i += length;
+  }
+  return beyondAscii;
 }
 
 std::string encodeUtf8(std::u16string_view text) {

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/file.h"
-#include "platform/text.h"
 
 namespace extractor {
 
@@ -16,13 +15,13 @@ namespace {
 
 constexpr uint32_t kInitialCapacity = 4096;
 
-// The longest ANSI path the system's 260-byte path buffer holds.
+// The longest path the system's 260-character path buffer holds.
 constexpr size_t kMaxPath = 259;
 
 // Closes the file when the operation that opened it returns.
 class OpenFile {
  public:
-  OpenFile(const std::string& path, FileAccess access, Disposition disposition)
+  OpenFile(const std::u16string& path, FileAccess access, Disposition disposition)
       : handle_(platform::openFile(path, access, disposition)) {}
   ~OpenFile() { platform::closeFile(handle_); }
   OpenFile(const OpenFile&) = delete;
@@ -47,11 +46,8 @@ int32_t ZipStream::SetFileName(const std::optional<std::u16string>& name, NameFo
   fileName_ = name;
   if (!name || name->empty()) return 0;
 
-  auto unmappable = form == NameForm::Volume ? platform::Unmappable::Question
-                                             : platform::Unmappable::SystemDefault;
-  std::string path = platform::wideToAnsi(*name, unmappable);
   FileAccess access = form == NameForm::Output ? FileAccess::Read : FileAccess::None;
-  bool opened = path.size() <= kMaxPath && OpenFile(path, access, Disposition(openMode_));
+  bool opened = name->size() <= kMaxPath && OpenFile(*name, access, Disposition(openMode_));
   if (!opened) {
     fileName_.reset();
     path_.clear();
@@ -59,7 +55,7 @@ int32_t ZipStream::SetFileName(const std::optional<std::u16string>& name, NameFo
     if (buffer_.empty()) buffer_.resize(kInitialCapacity);
     return 1;
   }
-  path_ = std::move(path);
+  path_ = *name;
   fileBacked_ = true;
   buffer_ = std::vector<uint8_t>();
   dataSize_ = 0;

@@ -14,10 +14,11 @@ namespace extractor {
 
 class ZipStream {
  public:
-  // How setting FileName converts the name and tests the file.
+  // How setting FileName tests the file. Either way the name goes to the
+  // system as it is, in UTF-16.
   enum class NameForm {
     Output,  // output files: opened for reading as the test
-    Volume,  // archive files and volumes: query-only test, "?" for unmappable characters
+    Volume,  // archive files and volumes: query-only test
   };
 
   static constexpr int32_t kOpenAlways = 1;
@@ -29,7 +30,9 @@ class ZipStream {
   ZipStream(const ZipStream&) = delete;
   ZipStream& operator=(const ZipStream&) = delete;
 
-  // Results: 0 success, 1 failure, as every operation below.
+  // Results: 0 success, 1 failure, as every operation below. A name longer
+  // than 259 UTF-16 units, which the system's path buffer cannot hold, is
+  // refused rather than shortened.
   int32_t SetFileName(const std::optional<std::u16string>& name, NameForm form);
   std::u16string FileName() const { return fileName_.value_or(u""); }
   void SetOpenMode(int32_t mode) { openMode_ = mode; }
@@ -37,7 +40,6 @@ class ZipStream {
   void SetDeleteOnClose(bool on) { deleteOnClose_ = on; }
   uint32_t Position() const { return position_; }
   bool IsFileBacked() const { return fileBacked_; }
-  const std::string& Path() const { return path_; }
   size_t Capacity() const { return buffer_.size(); }
 
   // Negative offsets count as 0. Wider than a position, so that offsets
@@ -57,7 +59,7 @@ class ZipStream {
   uint32_t position_ = 0;
   bool deleteOnClose_ = false;
   int32_t openMode_ = kOpenAlways;
-  std::string path_;  // the name in the ANSI code page, when file-backed
+  std::u16string path_;  // the file's path, when file-backed
   std::optional<std::u16string> fileName_;
   std::vector<uint8_t> buffer_;  // memory storage; its size is the capacity
   uint32_t dataSize_ = 0;

@@ -24,9 +24,11 @@ enum class Disposition : int32_t {
   CreateAlways = 3,  // create, emptying an existing file
 };
 
-// Paths are 8-bit text in the ANSI code page, as the engine hands them to
-// the system. Shared for reading and writing; never overlapped.
-FileHandle openFile(const std::string& path, FileAccess access, Disposition disposition);
+// Paths are the engine's UTF-16 text, handed to the system as they are:
+// to the wide-character calls on Windows, as UTF-8 on Linux. No code page
+// stands between a name and its file. Shared for reading and writing;
+// never overlapped.
+FileHandle openFile(const std::u16string& path, FileAccess access, Disposition disposition);
 void closeFile(FileHandle file);
 
 // Reads count bytes at offset; waits alertably for completion when asked.
@@ -39,14 +41,14 @@ bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t co
 
 uint32_t fileSize(FileHandle file);
 
-bool deleteFile(const std::string& path);
+bool deleteFile(const std::u16string& path);
 
 // Creates one folder; fails when it exists or its parent is missing.
-bool createFolder(const std::string& path);
+bool createFolder(const std::u16string& path);
 
 // Sets a file's last-write time (100-ns intervals since 1601-01-01 UTC),
 // keeping its other times. False when the file cannot be opened.
-bool setLastWriteTime(const std::string& path, uint64_t fileTime);
+bool setLastWriteTime(const std::u16string& path, uint64_t fileTime);
 
 // True on an NT-family system, where reads and writes are issued
 // asynchronously with a completion routine.

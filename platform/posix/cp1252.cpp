@@ -10,19 +10,6 @@ constexpr char16_t kHigh[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-void appendUtf8(std::string& out, char16_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 char16_t cp1252ToWide(uint8_t byte) {
@@ -36,13 +23,6 @@ int wideToCp1252(char16_t c) {
     if (kHigh[i] == c) return 0x80 + i;
   }
   return -1;
-}
-
-std::string cp1252ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char b : text) appendUtf8(out, cp1252ToWide(static_cast<uint8_t>(b)));
-  return out;
 }
 
 }  // namespace extractor::platform

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 namespace extractor::platform {
 
@@ -14,8 +12,5 @@ char16_t cp1252ToWide(uint8_t byte);
 
 // The byte of one character, or -1 when 1252 has no form for it.
 int wideToCp1252(char16_t c);
-
-// UTF-8 from 1252 text, for names handed to the Linux system calls.
-std::string cp1252ToUtf8(std::string_view text);
 
 }  // namespace extractor::platform

@@ -1,6 +1,6 @@
 // Stands in for the Win32 file calls on Linux: the same dispositions and
-// sharing (none is enforced), paths turned from the ANSI code page into
-// UTF-8 with "\" as a folder separator.
+// sharing (none is enforced), paths turned from UTF-16 into UTF-8 with "\"
+// as a folder separator.
 #include "platform/file.h"
 
 #include <fcntl.h>
@@ -37,7 +37,7 @@ int openFlags(FileAccess access, Disposition disposition) {
 
 }  // namespace
 
-FileHandle openFile(const std::string& path, FileAccess access, Disposition disposition) {
+FileHandle openFile(const std::u16string& path, FileAccess access, Disposition disposition) {
   std::string native = nativePath(path);
   int fd = ::open(native.c_str(), openFlags(access, disposition) | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
@@ -85,15 +85,15 @@ uint32_t fileSize(FileHandle file) {
   return static_cast<uint32_t>(st.st_size);
 }
 
-bool deleteFile(const std::string& path) {
+bool deleteFile(const std::u16string& path) {
   return ::unlink(nativePath(path).c_str()) == 0;
 }
 
-bool createFolder(const std::string& path) {
+bool createFolder(const std::u16string& path) {
   return ::mkdir(nativePath(path).c_str(), 0777) == 0;
 }
 
-bool setLastWriteTime(const std::string& path, uint64_t fileTime) {
+bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
   std::string native = nativePath(path);
   int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return false;

@@ -4,8 +4,9 @@
 
 namespace extractor::platform {
 
-// A path in the ANSI code page as Linux takes it: UTF-8, with "\" turned
-// into "/" so that Windows-style paths name the same folders.
-std::string nativePath(const std::string& ansiPath);
+// A path of the engine as Linux takes it: UTF-8, with "\" turned into "/"
+// so that Windows-style paths name the same folders. A surrogate without
+// its partner, which no file name of an archive decodes to, becomes U+FFFD.
+std::string nativePath(const std::u16string& path);
 
 }  // namespace extractor::platform

@@ -7,12 +7,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/posix/native_path.h"
 #include "platform/text.h"
 
 namespace extractor::platform {
 
 std::u16string volumeLabel(const std::u16string& root) {
-  std::string where = root.empty() ? std::string(".") : wideToAnsi(root, Unmappable::Question);
+  std::string where = root.empty() ? std::string(".") : nativePath(root);
   std::ifstream in(where + "/.windows-label", std::ios::binary);
   if (!in) return {};
   std::string label((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

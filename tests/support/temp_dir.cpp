@@ -21,13 +21,11 @@ TempDir::~TempDir() {
 }
 
 std::u16string TempDir::wide(const std::string& name) const {
-  return widen(name.empty() ? path_ : path_ / name);
+  return widen(name.empty() ? path_ : path_ / std::filesystem::u8path(name));
 }
 
 std::u16string widen(const std::filesystem::path& path) {
-  std::u16string out;
-  for (char c : path.string()) out += static_cast<char16_t>(static_cast<unsigned char>(c));
-  return out;
+  return path.u16string();
 }
 
 std::vector<uint8_t> readBytes(const std::filesystem::path& path) {

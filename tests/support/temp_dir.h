@@ -15,13 +15,14 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // The path of name inside the folder, as the engine takes paths.
+  // The path of name (UTF-8) inside the folder, as the engine takes paths.
   std::u16string wide(const std::string& name = "") const;
 
  private:
   std::filesystem::path path_;
 };
 
+// A path as the engine takes it: UTF-16, every character kept.
 std::u16string widen(const std::filesystem::path& path);
 
 std::vector<uint8_t> readBytes(const std::filesystem::path& path);
