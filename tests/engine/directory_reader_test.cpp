@@ -212,6 +212,62 @@ TEST_F(DirectoryReader, Utf8FlagDecidesHowNamesDecode) {
   EXPECT_EQ(zip.entries[2].fileName, u"bad\uFFFD(.txt");
 }
 
+// Info-ZIP's Unicode Path extra field for the stored name raw.
+std::vector<uint8_t> unicodePathField(const std::string& raw, const std::string& utf8,
+                                      uint32_t crcAdjust = 0) {
+  std::vector<uint8_t> field;
+  put16(field, 0x7075);
+  put16(field, static_cast<uint16_t>(5 + utf8.size()));
+  field.push_back(1);
+  put32(field, crcOf(bytesOf(raw)) + crcAdjust);
+  field.insert(field.end(), utf8.begin(), utf8.end());
+  return field;
+}
+
+TEST_F(DirectoryReader, NamesWithoutTheUtf8FlagDecodeAsTheirWriterMeant) {
+  constexpr uint16_t kUnix = 3 << 8 | 30;
+  constexpr uint16_t kMac = 19 << 8 | 30;
+  constexpr uint16_t kDos = 20;
+  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC.txt";
+  const std::string ansi =
+      "Gr\xF6\xDF"
+      "e.txt";
+  std::vector<uint8_t> timeField = {0x55, 0x54, 5, 0, 3, 1, 2, 3, 4};
+  std::vector<uint8_t> withUnicodePath = timeField;
+  std::vector<uint8_t> path = unicodePathField("name?.txt", japanese);
+  withUnicodePath.insert(withUnicodePath.end(), path.begin(), path.end());
+  struct Case {
+    std::string raw;
+    uint16_t madeBy;
+    std::vector<uint8_t> extra;
+    std::u16string name;
+  } cases[] = {
+      // Unix and macOS name files in UTF-8.
+      {japanese, kUnix, {}, u"\u65E5\u672C.txt"},
+      {japanese, kMac, {}, u"\u65E5\u672C.txt"},
+      // Bytes that are no UTF-8, and any name from elsewhere, are ANSI.
+      {ansi, kUnix, {}, u"Gr\u00F6\u00DFe.txt"},
+      {"\xC3\xA9.txt", kDos, {}, u"\u00C3\u00A9.txt"},
+      // The Unicode Path field, behind another field, names the entry...
+      {"name?.txt", kDos, withUnicodePath, u"\u65E5\u672C.txt"},
+      // ...unless its CRC-32 belongs to another name.
+      {"name?.txt", kDos, unicodePathField("name?.txt", japanese, 1), u"name?.txt"},
+      {ansi, kDos, unicodePathField("other.txt", japanese), u"Gr\u00F6\u00DFe.txt"},
+  };
+  ZipBuilder b;
+  for (const Case& c : cases) {
+    BuiltEntry e = storedEntry(c.raw, bytesOf("x"));
+    e.versionMadeBy = c.madeBy;
+    e.centralExtra = c.extra;
+    b.entries.push_back(e);
+  }
+  ASSERT_EQ(read(b), 0);
+  ASSERT_EQ(zip.entries.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); i++) {
+    EXPECT_EQ(zip.entries[i].fileName, cases[i].name) << "case " << i;
+  }
+}
+
 TEST_F(DirectoryReader, Zip64ArchivesAreRefused) {
   ZipBuilder b;
   BuiltEntry big = storedEntry("big.bin", bytesOf("b"));

@@ -218,6 +218,18 @@ TEST_F(SpannedTest, SplitFilesAreReadVolumeByVolume) {
   EXPECT_EQ(window.warningsDialogs, 0);
 }
 
+TEST_F(SpannedTest, VolumesBesideAnArchiveInAFolderTheAnsiCodePageCannotName) {
+  auto big = sampleData(100000, 15);
+  std::vector<BuiltEntry> entries = {deflatedEntry("deflated.bin", big)};
+  fs::path folder = dir.path() / fs::u8path("Установка-日本-\xF0\x9F\x98\x80");
+  fs::create_directories(folder);
+  writeSplit(spanArchive(entries, {entries[0].data.size() / 2}, false), folder);
+  ASSERT_EQ(zip.ReadDirectory(widen(folder / "setup.exe")), 0);
+  ASSERT_EQ(zip.entries.size(), 1u);
+  ASSERT_EQ(run(), 0);
+  EXPECT_EQ(extracted("deflated.bin"), big);
+}
+
 TEST_F(SpannedTest, MissingVolumeFileEndsTheEntry) {
   auto big = sampleData(100000, 12);
   std::vector<BuiltEntry> entries = {storedEntry("stored.bin", big)};

@@ -28,17 +28,21 @@ class ExtractTest : public ::testing::Test {
 
   int32_t run(bool overwrite = false, std::optional<std::u16string> password = std::nullopt) {
     zip.busy = true;
-    int32_t result = zip.ExtractAll(dir.wide("out"), -1, overwrite ? -1 : 0, password);
+    int32_t result = zip.ExtractAll(dir.wide(destination), -1, overwrite ? -1 : 0, password);
     zip.busy = false;
     return result;
   }
 
-  std::filesystem::path out(const std::string& name) const { return dir.path() / "out" / name; }
+  // name in UTF-8.
+  std::filesystem::path out(const std::string& name) const {
+    return dir.path() / std::filesystem::u8path(destination) / std::filesystem::u8path(name);
+  }
   std::vector<uint8_t> extracted(const std::string& name) const { return readBytes(out(name)); }
 
   std::u16string warnings(size_t entry) { return zip.entries[entry].warnings.Join(); }
 
   TempDir dir;
+  std::string destination = "out";  // UTF-8, inside dir
   Zip zip;
   FakeWindow window;
 };

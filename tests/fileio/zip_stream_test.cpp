@@ -163,6 +163,21 @@ TEST(ZipStreamFile, DeleteOnCloseRemovesOnlyAFileBackedStreamsFile) {
   EXPECT_TRUE(fs::exists(dir.path() / "other.bin"));
 }
 
+TEST(ZipStreamFile, NamesTheAnsiCodePageCannotHoldAreKept) {
+  TempDir dir;
+  const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC-\xF0\x9F\x98\x80.bin";
+  fs::path file = dir.path() / fs::u8path(name);
+  {
+    auto s = fileStream(dir.wide(name), ZipStream::kCreateAlways);
+    auto data = bytesOf("kept");
+    EXPECT_EQ(s->Write(data.data(), 4), 0);
+    EXPECT_EQ(readBytes(file), data);
+    s->SetDeleteOnClose(true);
+  }
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
 TEST(ZipStreamFile, RefusesNamesLongerThanThePathBuffer) {
   TempDir dir;
   std::u16string longName = dir.wide() + u"/" + std::u16string(300 - dir.wide().size(), u'n');

@@ -86,7 +86,7 @@ std::vector<uint8_t> ZipBuilder::build() const {
   for (size_t i = 0; i < entries.size(); i++) {
     const BuiltEntry& e = entries[i];
     put32(out, 0x02014b50);
-    put16(out, 20);
+    put16(out, e.versionMadeBy);
     put16(out, 20);
     putSharedFields(out, e);
     put16(out, static_cast<uint16_t>(e.centralExtra.size()));

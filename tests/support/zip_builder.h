@@ -10,7 +10,8 @@
 namespace extractor::test {
 
 struct BuiltEntry {
-  std::string name;  // raw bytes as stored
+  std::string name;             // raw bytes as stored
+  uint16_t versionMadeBy = 20;  // of the central header; the host system in the high byte
   uint16_t flags = 0;
   uint16_t method = 0;
   uint16_t dosTime = 0;
