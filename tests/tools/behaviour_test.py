@@ -160,6 +160,39 @@ def prompt(cli, check, archive, out, source):
     check.equal("tree after the prompt", tree_difference(source, out), [])
 
 
+# Names legal in an archive that Windows cannot hold: stored name, the name
+# it comes out under.
+UNSAFE_NAMES = [
+    ("before.txt", "before.txt"),
+    ("ab.txt:hidden", "ab.txt_hidden"),
+    ("sub/NUL.txt", "sub/_NUL.txt"),
+    ("COM1", "_COM1"),
+    ("sub\\deeper\\lpt9\\aux.tar.gz", "sub/deeper/_lpt9/_aux.tar.gz"),
+    ("a*b?.txt", "a_b_.txt"),
+    ('q/<in>|"pipe".txt', "q/_in___pipe_.txt"),
+    ("ends in a dot.", "ends in a dot"),
+    ("ends in spaces  ", "ends in spaces"),
+    ("folder. . /inside.txt", "folder/inside.txt"),
+    ("after.txt", "after.txt"),
+]
+
+
+def unsafe_names(cli, check, work):
+    archive = os.path.join(work, "unsafe.zip")
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+        for stored, _ in UNSAFE_NAMES:
+            z.writestr(zipfile.ZipInfo(stored), stored.encode())
+    expected = os.path.join(work, "unsafe-expected")
+    write_files(expected, {mended: stored.encode() for stored, mended in UNSAFE_NAMES})
+    warnings = "".join("%s: Unsafe Path Corrected\n" % stored.replace("\\", "/").split("/")[-1]
+                       for stored, mended in UNSAFE_NAMES if stored != mended)
+    before = set(os.listdir(work))
+    out = os.path.join(work, "unsafe-out")
+    check.result("unsafe names", cli.run(cli.path(archive), cli.path(out)), 0, warnings)
+    check.equal("unsafe names tree", tree_difference(expected, out), [])
+    check.equal("nothing beside the destination", set(os.listdir(work)) - before, {"unsafe-out"})
+
+
 def main():
     if len(sys.argv) not in (2, 3):
         print(__doc__)
@@ -174,6 +207,7 @@ def main():
         failures(cli, check, work)
         overwrite(cli, check, work, source)
         passwords(cli, check, work, source)
+        unsafe_names(cli, check, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     for f in check.failures:

@@ -1,6 +1,8 @@
 """Archives written by other ZIP tools, put behind a program stub and
 adjusted with "zip -A" as a self-extracting file is, must list as Python's
-zipfile reads them and extract byte for byte through extractor-cli.
+zipfile reads them and extract byte for byte through extractor-cli; names
+that the ANSI code page cannot hold must come out under their exact names,
+also into a destination whose own path has such characters.
 
 usage: interop_test.py EXTRACTOR_CLI [WINE_RUNNER]
 """
@@ -101,6 +103,69 @@ def archivers():
     return found
 
 
+# Keyed by the name in UTF-8; the long one is 200 characters and, at 246
+# bytes, still within what a Linux file name may hold.
+UNICODE_FILES = {
+    "日本語.txt": "日本語のテキスト\n",
+    "Ελληνικά/файл.txt": "Ελληνικά и русский\n",
+    "Ünïcödé àéîõü ß.txt": "Latin\n",
+    "emoji-\U0001F600.txt": "a surrogate pair in UTF-16\n",
+    "L" * 150 + "é" * 46 + ".txt": "long\n",
+    "plain.txt": "plain\n",
+}
+
+
+def name_archivers():
+    """(label, tool, writer) of the archives with UNICODE_FILES."""
+    return [
+        ("python-stored", None, python_zip(zipfile.ZIP_STORED)),
+        ("python-deflated", None, python_zip(zipfile.ZIP_DEFLATED)),
+        # Info-ZIP stores the bytes of the names as Linux has them, UTF-8,
+        # without flag bit 11.
+        ("infozip", "zip", command_zip("zip", "-q", "-r", "OUT", ".")),
+        ("7z", "7z", command_zip("7z", "a", "-tzip", "OUT", ".")),
+        ("bsdtar", "bsdtar", command_zip("bsdtar", "--format", "zip", "-cf", "OUT", ".")),
+    ]
+
+
+def check_names(cli, work, sfx, destination):
+    problems = []
+    code, out, err = cli.run("--list", cli.path(sfx))
+    listed = {line.split("\t")[0] for line in out.splitlines()}
+    listed = {name[2:] if name.startswith("./") else name for name in listed}
+    for name in sorted(UNICODE_FILES.keys() - listed):
+        problems.append("not listed as stored: %r" % name)
+    if code != 0 or err:
+        problems.append("--list exit %d: %s" % (code, err.strip()))
+    code, out, err = cli.run(cli.path(sfx), cli.path(destination))
+    if code != 0 or err or out:
+        problems.append("extraction exit %d: %s" % (code, (out + err).strip().replace("\n", "; ")))
+    problems += tree_difference(os.path.join(work, "src-names"), destination)
+    return problems
+
+
+def run_name_archives(cli, work, stub):
+    source = os.path.join(work, "src-names")
+    write_files(source, {name: text.encode("utf-8") for name, text in UNICODE_FILES.items()})
+    failures = 0
+    for number, (label, tool, write) in enumerate(name_archivers()):
+        if tool and shutil.which(tool) is None:
+            print("SKIP names-%s: %s is not installed" % (label, tool))
+            continue
+        plain = os.path.join(work, "names-%s.zip" % label)
+        sfx = os.path.join(work, "names-%s.exe" % label)
+        write(plain, source)
+        make_self_extracting(plain, sfx, stub)
+        # Short, so that the long name stays within the 259-character path limit.
+        destination = os.path.join(work, "目的地-%d" % number)
+        problems = check_names(cli, work, sfx, destination)
+        print("%s names-%s" % ("FAIL" if problems else "ok  ", label))
+        for p in problems[:8]:
+            print("     " + p)
+        failures += bool(problems)
+    return failures
+
+
 def make_self_extracting(zip_path, sfx_path, stub):
     with open(sfx_path, "wb") as out:
         out.write(stub)
@@ -178,6 +243,7 @@ def main():
             for p in problems[:8]:
                 print("     " + p)
             failures += bool(problems)
+        failures += run_name_archives(cli, work, stub)
         print("%d archive(s) failed" % failures if failures else "all archives passed")
         return 1 if failures else 0
     finally:
