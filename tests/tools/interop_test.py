@@ -174,13 +174,24 @@ def make_self_extracting(zip_path, sfx_path, stub):
     subprocess.run(["zip", "-q", "-A", sfx_path], check=True)
 
 
+def unix_utf8(info, raw):
+    """Unix and macOS writers name entries in UTF-8 without saying so."""
+    if info.create_system not in (3, 19) or raw.isascii():
+        return False
+    try:
+        raw.decode("utf-8")
+        return True
+    except UnicodeDecodeError:
+        return False
+
+
 def expected_listing(sfx_path):
     lines = []
     with zipfile.ZipFile(sfx_path) as z:
         for info in z.infolist():
-            utf8 = info.flag_bits & 0x800
-            raw = info.orig_filename.encode("utf-8" if utf8 else "cp437")
-            name = raw.decode("utf-8" if utf8 else "cp1252")
+            flagged = info.flag_bits & 0x800
+            raw = info.orig_filename.encode("utf-8" if flagged else "cp437")
+            name = raw.decode("utf-8" if flagged or unix_utf8(info, raw) else "cp1252")
             stamp = "%04d-%02d-%02d %02d:%02d:%02d" % info.date_time
             lines.append("%s\t%d\t%d\t%d\t%08x\t%s\t%d\t0" % (
                 name, info.compress_type, info.compress_size, info.file_size, info.CRC, stamp,
