@@ -22,7 +22,8 @@ const uint8_t* bytesOf(std::string_view text) {
 }
 
 // The UTF-8 name of a Unicode Path field that belongs to raw: a field left
-// behind by a tool that renamed the entry no longer matches its CRC-32.
+// behind by a tool that renamed the entry no longer matches its CRC-32. An
+// empty name would turn a file into a folder entry and is not taken.
 std::optional<std::string_view> unicodePath(std::string_view raw, std::string_view extra) {
   size_t at = 0;
   while (at + 4 <= extra.size()) {
@@ -30,8 +31,7 @@ std::optional<std::string_view> unicodePath(std::string_view raw, std::string_vi
     size_t size = load16(bytesOf(extra) + at + 2);
     if (at + 4 + size > extra.size()) break;
     std::string_view field = extra.substr(at + 4, size);
-    if (id == kUnicodePathId && size >= 5 &&
-        static_cast<uint8_t>(field[0]) == kUnicodePathVersion &&
+    if (id == kUnicodePathId && size > 5 && static_cast<uint8_t>(field[0]) == kUnicodePathVersion &&
         load32(bytesOf(field) + 1) ==
             crc32Update(0, bytesOf(raw), static_cast<int32_t>(raw.size()))) {
       return field.substr(5);

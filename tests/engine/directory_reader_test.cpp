@@ -252,6 +252,7 @@ TEST_F(DirectoryReader, NamesWithoutTheUtf8FlagDecodeAsTheirWriterMeant) {
       {"name?.txt", kDos, withUnicodePath, u"\u65E5\u672C.txt"},
       // ...unless its CRC-32 belongs to another name.
       {"name?.txt", kDos, unicodePathField("name?.txt", japanese, 1), u"name?.txt"},
+      {"name?.txt", kDos, unicodePathField("name?.txt", ""), u"name?.txt"},
       {ansi, kDos, unicodePathField("other.txt", japanese), u"Gr\u00F6\u00DFe.txt"},
   };
   ZipBuilder b;
