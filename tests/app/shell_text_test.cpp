@@ -62,13 +62,16 @@ TEST(ComposeStatus, NamesTheEntryWhileBusyAndCountsAfterASuccess) {
     std::wstring status;
   };
   const Case cases[] = {
-      {{true, L"readme.txt", 0, 3}, L"Unzipping: readme.txt"},
-      {{true, nullptr, 5, 3}, L"Unzipping: "},
-      {{false, nullptr, 1, 3}, L"Successfully Unzipped 3 files"},
-      {{false, L"last.bin", 7, 1}, L"Successfully Unzipped 1 file"},
-      {{false, nullptr, 7, 0}, L"Successfully Unzipped 0 files"},
-      {{false, L"last.bin", 0, 3}, L" "},
-      {{true, longName.c_str(), 0, 1}, (L"Unzipping: " + longName).substr(0, 511)},
+      {{true, L"readme.txt", 0, 3, false}, L"Unzipping: readme.txt"},
+      {{true, nullptr, 5, 3, false}, L"Unzipping: "},
+      {{false, nullptr, 1, 3, false}, L"Successfully Unzipped 3 files"},
+      {{false, L"last.bin", 7, 1, false}, L"Successfully Unzipped 1 file"},
+      {{false, nullptr, 7, 0, false}, L"Successfully Unzipped 0 files"},
+      {{false, L"last.bin", 0, 3, false}, L" "},
+      // Aborted: busy is cleared before the last refresh, progress was shown.
+      {{false, L"large.bin", 7, 3, true}, L" "},
+      {{true, L"large.bin", 7, 3, true}, L"Unzipping: large.bin"},
+      {{true, longName.c_str(), 0, 1, false}, (L"Unzipping: " + longName).substr(0, 511)},
   };
   for (const Case& c : cases) {
     wchar_t status[kStatusCapacity];
