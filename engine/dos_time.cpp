@@ -48,7 +48,13 @@ uint64_t DateToFileTime(double date) {
   // 109,205 days lie between 1601-01-01 and 1899-12-30. The stand-in time of
   // an invalid DOS date lies two days before 1601, which no file time holds.
   double ticks = (date + 109209.75 - 4.75) * 864000000000.0;
-  return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+  if (ticks < 0) return 0;
+  // A date keeps its time of day in the binary fraction of a double, a few
+  // dozen ticks off the exact second; truncating would give 21.9999999 s for
+  // a stored 22 s. Dates are made to the millisecond, so round to that.
+  constexpr uint64_t kTicksPerMillisecond = 10000;
+  return (static_cast<uint64_t>(ticks) + kTicksPerMillisecond / 2) / kTicksPerMillisecond *
+         kTicksPerMillisecond;
 }
 
 }  // namespace extractor

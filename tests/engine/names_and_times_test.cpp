@@ -48,6 +48,20 @@ TEST(DosTime, FileTimesCountFrom1601WithoutTimeZones) {
   EXPECT_EQ(DateToFileTime(-109207.0), 0ull);
 }
 
+TEST(DosTime, FileTimesKeepEveryStoredSecond) {
+  // Every second of a day through the DOS fields: the time of day must come
+  // back whole, not a tick short of it.
+  constexpr uint64_t kTicksPerSecond = 10000000;
+  uint64_t midnight = DateToFileTime(DosFieldsToDate(0x5A21, 0));  // 2025-01-01
+  for (uint16_t dosTime = 0; dosTime < (24 << 11); dosTime++) {
+    uint32_t seconds = (dosTime >> 11) * 3600 + ((dosTime >> 5) & 63) * 60 + 2 * (dosTime & 31);
+    if (((dosTime >> 5) & 63) >= 60 || (dosTime & 31) >= 30) continue;
+    ASSERT_EQ(DateToFileTime(DosFieldsToDate(0x5A21, dosTime)) - midnight,
+              seconds * kTicksPerSecond)
+        << "DOS time " << dosTime;
+  }
+}
+
 TEST(VolumeNames, FollowTheArchiveName) {
   EXPECT_EQ(VolumeFileName(u"C:\\dist\\setup.exe", 1, 4), u"C:\\dist\\setup.001");
   EXPECT_EQ(VolumeFileName(u"C:\\dist\\setup.exe", 4, 4), u"C:\\dist\\setup.zip");
