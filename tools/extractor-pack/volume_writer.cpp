@@ -58,7 +58,7 @@ Error VolumeWriter::closeCurrent() {
   return std::nullopt;
 }
 
-Error VolumeWriter::newVolume() {
+Error VolumeWriter::newVolume(bool continues) {
   if (Error e = closeCurrent()) return e;
   if (volumes_.size() == 999) {
     return std::string("more than 999 volumes: choose a larger volume size");
@@ -71,7 +71,7 @@ Error VolumeWriter::newVolume() {
   current_.open(temporary, std::ios::binary | std::ios::trunc);
   if (!current_)
     return "cannot write " + shown(layout_ == Layout::SingleFile ? output_ : temporary);
-  volumes_.push_back({temporary, 0});
+  volumes_.push_back({temporary, 0, continues});
   return std::nullopt;
 }
 
@@ -111,7 +111,7 @@ Error VolumeWriter::write(const uint8_t* data, size_t size) {
     if (piece < size) piece -= (sinceBlockStart_ + piece) % blockSize_;
     if (piece == 0) {
       if (layout_ == Layout::SingleFile) return tooLarge(output_);
-      if (Error e = newVolume()) return e;
+      if (Error e = newVolume(true)) return e;
       continue;
     }
     if (Error e = writeRaw(data, static_cast<size_t>(piece))) return e;
@@ -143,7 +143,7 @@ Error VolumeWriter::placeDirectory(uint32_t directoryBytes) {
       }
       return std::nullopt;
     case Layout::RemovableDisks:
-      if (program + last + directoryBytes <= capacity_) {
+      if (!volumes_.back().continues && program + last + directoryBytes <= capacity_) {
         programVolume_ = static_cast<long>(volumes_.size() - 1);
         directoryOffset_ = static_cast<uint32_t>(program + last);
         return std::nullopt;

@@ -64,9 +64,12 @@ class VolumeWriter {
   struct Volume {
     std::filesystem::path temporary;
     uint64_t size = 0;
+    // An entry's data go on from the volume before: they must start the
+    // file, so no program can be put in front.
+    bool continues = false;
   };
 
-  Error newVolume();
+  Error newVolume(bool continues = false);
   Error closeCurrent();
   Error writeRaw(const uint8_t* data, size_t size);
   std::filesystem::path finalVolumePath(size_t index) const;
