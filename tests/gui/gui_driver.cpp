@@ -12,7 +12,8 @@
 //   dialog-text CTRL TEXT | dialog-set-text CTRL TEXT | dialog-click CTRL
 //   dialog-escape | dialog-close | dialog-gone TIMEOUT
 //   no-dialog CAPTION MS                     no such dialog appears for MS
-//   exit TIMEOUT CODE | running | sleep MS | screenshot NAME
+//   exit TIMEOUT CODE | exit-dismissing CAPTION TIMEOUT CODE (answers OK on the way)
+//   caption-starts TEXT MAXLENGTH | running | sleep MS | screenshot NAME
 //
 // CTRL is a control id or CLASS#N (the Nth child of that class). Times are
 // in milliseconds. After each step the screen is saved as
@@ -225,6 +226,33 @@ Outcome waitExit(Driver& driver, const Words& words) {
              : "exit code: expected " + words[2] + ", seen " + std::to_string(*code);
 }
 
+Outcome captionStarts(Driver& driver, const Words& words) {
+  if (!driver.mainWindow) return "no main window";
+  auto seen = windowText(driver.mainWindow);
+  if (seen && seen->rfind(words[1], 0) == 0 && seen->size() <= number(words[2])) return "";
+  return "caption: expected a start \"" + words[1] + "\" and at most " + words[2] +
+         " characters, seen " + quoted(seen);
+}
+
+// Waits for the end while answering OK to any dialog with this caption that
+// shows up on the way, as a user would.
+Outcome exitDismissing(Driver& driver, const Words& words) {
+  std::optional<DWORD> code;
+  DWORD start = GetTickCount();
+  while (!code && GetTickCount() - start < number(words[2])) {
+    if (HWND dialog = driver.target.findWindow("#32770", words[1])) {
+      std::fprintf(driver.log, "     answered OK to \"%s\": %s\n", words[1].c_str(),
+                   quoted(windowText(findControl(dialog, "109"))).c_str());
+      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    }
+    code = driver.target.waitForExit(kPollMs * 4);
+  }
+  if (!code) return "the program did not end in time";
+  return *code == number(words[3])
+             ? ""
+             : "exit code: expected " + words[3] + ", seen " + std::to_string(*code);
+}
+
 bool saveScreen(const std::string& path) {
   return writePng(path, captureScreen());
 }
@@ -260,6 +288,7 @@ const std::vector<Command>& commands() {
          return d.mainWindow ? compare("caption", windowText(d.mainWindow), w[1])
                              : Outcome("no main window");
        }},
+      {"caption-starts", 2, false, captionStarts},
       {"iconic", 1, false, iconic},
       {"text", 2, false, [](Driver& d, const Words& w) { return expectText(d.mainWindow, w); }},
       {"wait-text", 3, true,
@@ -283,6 +312,7 @@ const std::vector<Command>& commands() {
       {"dialog-gone", 1, true, dialogGone},
       {"no-dialog", 2, false, noDialog},
       {"exit", 2, false, waitExit},
+      {"exit-dismissing", 3, false, exitDismissing},
       {"running", 0, false,
        [](Driver& d, const Words&) {
          return d.target.running() ? Outcome() : Outcome("the program has ended");

@@ -16,8 +16,9 @@ bool splitWords(const std::string& line, std::vector<std::string>& words) {
       at++;
       if (c == '"') {
         quoted = !quoted;
-      } else if (quoted && c == '\\' && at < line.size() && (line[at] == '"' || line[at] == '\\')) {
-        word += line[at++];
+      } else if (quoted && c == '\\' && at < line.size()) {
+        char escaped = line[at++];
+        word += escaped == 'r' ? '\r' : escaped == 'n' ? '\n' : escaped;
       } else {
         word += c;
       }

@@ -1,6 +1,6 @@
 // Splits one line of a step script into words: blanks separate them, double
-// quotes keep blanks inside one ("" is an empty word), and inside quotes \"
-// and \\ stand for " and \. A line starting with # is a comment.
+// quotes keep blanks inside one ("" is an empty word), and inside quotes \",
+// \\, \r and \n stand for ", \, CR and LF. A line starting with # is a comment.
 #pragma once
 
 #include <string>
