@@ -26,7 +26,7 @@ def word(text):
 
 
 def step(*words):
-    return " ".join(w if isinstance(w, int) else word(w) for w in words)
+    return " ".join(str(w) if isinstance(w, int) else word(w) for w in words)
 
 
 class Display:

@@ -91,8 +91,11 @@ def closing():
     return [step("click", CLOSE), step("exit", 10000, 0)]
 
 
-def error_dialog(text, screenshot=None):
-    steps = [step("dialog", "Error Message", DIALOG_MS), step("dialog-text", ERROR_TEXT, text)]
+def error_dialog(text, screenshot=None, after_run=False):
+    """The error dialog, answered with OK. The error of a run shows with the
+    next message the main window gets, so after a run the mouse moves."""
+    steps = [step("dialog-moving" if after_run else "dialog", "Error Message", DIALOG_MS),
+             step("dialog-text", ERROR_TEXT, text)]
     if screenshot:
         steps.append(step("screenshot", screenshot))
     return steps + [step("dialog-click", OK), step("dialog-gone", DIALOG_MS)]
@@ -181,7 +184,7 @@ class Harness:
                 entries = ["%s=%s" % (name, wine_path(os.path.join(source, name)))
                            for name in SECRET_FILES]
                 code, output = self.session.run_wine(
-                    [self.options.make_sfx, wine_path(path), wine_path(stub), "--aes", kind[3:],
+                    [self.options.make_sfx, wine_path(path), wine_path(stub), "--aes", kind.split("-")[1],
                      PASSWORD_TEXT] + entries, 120)
                 if code != 0:
                     raise RuntimeError("make_sfx failed: " + output)
@@ -222,7 +225,8 @@ def startup(harness, label, file_name, environment, show, arguments):
                   step("text", BROWSE, "Browse"),
                   step("text", OVERWRITE, "Overwrite Existing Files"),
                   step("text", "STATIC#2", "Destination Directory:"),
-                  step("text", STATUS, "Unzipping: "), step("checked", OVERWRITE, 0),
+                  # The first paint has replaced the initial "Unzipping: ".
+                  step("wait-text", STATUS, " ", 5000), step("checked", OVERWRITE, 0),
                   step("progress", BAR, 0), step("screenshot", "main-idle")]
     case.run(steps + closing(), WINDOW_MS + 10000)
     return case
@@ -370,7 +374,7 @@ def password_cancel(harness, index, kind, leave):
     steps = opening(program) + unzip_into(case.destination) + [
         step("dialog", "Password Required", RUN_MS)] + leave + [
         step("dialog-gone", DIALOG_MS)] + error_dialog(
-            ABORTED, "error-aborted" if index == 0 else None) + [
+            ABORTED, "error-aborted" if index == 0 else None, after_run=True) + [
         step("no-dialog", "*", 1000)] + closing()
     case.run(steps, WINDOW_MS + 3 * RUN_MS)
     return case
@@ -392,7 +396,7 @@ def abort_run(harness):
     case = Case(harness, "abort")
     program = case.program(harness.big_archive())
     steps = opening(program) + unzip_into(case.destination) + [
-        step("wait-progress", BAR, 1, RUN_MS), step("click", ABORT)] + error_dialog(ABORTED) + [
+        step("wait-progress", BAR, 1, RUN_MS), step("click", ABORT)] + error_dialog(ABORTED, after_run=True) + [
         step("progress", BAR, 0)] + closing()
     case.run(steps, WINDOW_MS + 2 * RUN_MS)
     if os.path.exists(os.path.join(case.destination, "big.bin")):

@@ -64,7 +64,9 @@ struct ChildSearch {
 
 BOOL CALLBACK matchChild(HWND window, LPARAM parameter) {
   auto* search = reinterpret_cast<ChildSearch*>(parameter);
-  if (GetParent(window) != search->parent || className(window) != search->className) return TRUE;
+  if (GetParent(window) != search->parent) return TRUE;
+  // Class names are compared as the system does, without regard to case.
+  if (_stricmp(className(window).c_str(), search->className.c_str()) != 0) return TRUE;
   if (++search->seen < search->wanted) return TRUE;
   search->found = window;
   return FALSE;
