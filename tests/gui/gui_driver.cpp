@@ -11,7 +11,7 @@
 //   dialog CAPTION TIMEOUT                   waits for a dialog ("*": any caption)
 //   dialog-moving CAPTION TIMEOUT            the same, moving the mouse over the main window
 //   dialog-text CTRL TEXT | dialog-set-text CTRL TEXT | dialog-click CTRL
-//   dialog-escape | dialog-close | dialog-gone TIMEOUT
+//   dialog-focus CTRL | dialog-icon CTRL | dialog-escape | dialog-close | dialog-gone TIMEOUT
 //   no-dialog CAPTION MS                     no such dialog appears for MS
 //   exit TIMEOUT CODE | exit-dismissing CAPTION TIMEOUT CODE (answers OK on the way)
 //   caption-starts TEXT MAXLENGTH | running | sleep MS | screenshot NAME
@@ -52,6 +52,7 @@ struct Driver {
   HWND dialog = nullptr;
   std::string shotPrefix;
   FILE* log = nullptr;
+  DWORD startTick = GetTickCount();
 };
 
 // Empty when the step passed, else what went wrong.
@@ -269,7 +270,34 @@ Outcome exitDismissing(Driver& driver, const Words& words) {
              : "exit code: expected " + words[3] + ", seen " + std::to_string(*code);
 }
 
+// Which control of the dialog has the keyboard focus, as its thread holds it.
+Outcome dialogFocus(Driver& driver, const Words& words) {
+  Outcome failure;
+  HWND wanted = control(driver.dialog, words[1], failure);
+  if (!wanted) return failure;
+  GUITHREADINFO state{};
+  state.cbSize = sizeof state;
+  DWORD thread = GetWindowThreadProcessId(driver.dialog, nullptr);
+  if (!GetGUIThreadInfo(thread, &state)) return "the dialog's thread state cannot be read";
+  if (state.hwndFocus == wanted) return "";
+  return "focus: expected control " + words[1] + ", seen " +
+         (state.hwndFocus ? "id " + std::to_string(GetDlgCtrlID(state.hwndFocus)) + " (" +
+                                className(state.hwndFocus) + ")"
+                          : std::string("none"));
+}
+
+Outcome dialogIcon(Driver& driver, const Words& words) {
+  Outcome failure;
+  HWND found = control(driver.dialog, words[1], failure);
+  if (!found) return failure;
+  auto icon = sendWithTimeout(found, STM_GETICON, 0, 0);
+  return icon && *icon ? "" : "control " + words[1] + " shows no icon";
+}
+
+// The program repaints after a change in its own time: give it a moment, so
+// the picture shows what a user would see.
 bool saveScreen(const std::string& path) {
+  Sleep(100);
   return writePng(path, captureScreen());
 }
 
@@ -322,6 +350,8 @@ const std::vector<Command>& commands() {
       {"dialog-text", 2, false, [](Driver& d, const Words& w) { return expectText(d.dialog, w); }},
       {"dialog-set-text", 2, true, [](Driver& d, const Words& w) { return setText(d.dialog, w); }},
       {"dialog-click", 1, false, [](Driver& d, const Words& w) { return click(d.dialog, w); }},
+      {"dialog-focus", 1, false, dialogFocus},
+      {"dialog-icon", 1, false, dialogIcon},
       {"dialog-escape", 0, false,
        [](Driver& d, const Words&) { return postToDialog(d, WM_KEYDOWN, VK_ESCAPE); }},
       {"dialog-close", 0, false,
@@ -380,10 +410,12 @@ bool runLine(Driver& driver, const std::string& line, int lineNumber, int& step)
     shot = shotName(driver, ++step, words[0]);
     if (!saveScreen(shot)) shot += " (not written)";
   }
+  double seconds = (GetTickCount() - driver.startTick) / 1000.0;
   if (failure.empty()) {
-    std::fprintf(driver.log, "ok   %d: %s\n", lineNumber, line.c_str());
+    std::fprintf(driver.log, "ok   %d: %.2f s: %s\n", lineNumber, seconds, line.c_str());
   } else {
-    std::fprintf(driver.log, "FAIL %d: %s\n     %s\n", lineNumber, line.c_str(), failure.c_str());
+    std::fprintf(driver.log, "FAIL %d: %.2f s: %s\n     %s\n", lineNumber, seconds, line.c_str(),
+                 failure.c_str());
     if (!shot.empty()) std::fprintf(driver.log, "     screen: %s\n", shot.c_str());
   }
   std::fflush(driver.log);

@@ -95,7 +95,8 @@ def error_dialog(text, screenshot=None, after_run=False):
     """The error dialog, answered with OK. The error of a run shows with the
     next message the main window gets, so after a run the mouse moves."""
     steps = [step("dialog-moving" if after_run else "dialog", "Error Message", DIALOG_MS),
-             step("dialog-text", ERROR_TEXT, text)]
+             step("dialog-text", ERROR_TEXT, text), step("dialog-icon", 32513),
+             step("dialog-focus", OK)]
     if screenshot:
         steps.append(step("screenshot", screenshot))
     return steps + [step("dialog-click", OK), step("dialog-gone", DIALOG_MS)]
@@ -314,7 +315,8 @@ def overwrite(harness, label, clicks, kept):
         step("checked", OVERWRITE, clicks % 2)] + unzip_into(case.destination)
     if kept:
         steps += [step("dialog", "Warning Messages", RUN_MS),
-                  step("dialog-text", WARNINGS_TEXT, "a.txt: File Exists\r\nc.bin: File Exists")]
+                  step("dialog-text", WARNINGS_TEXT, "a.txt: File Exists\r\nc.bin: File Exists"),
+                  step("dialog-icon", 32513)]
         if label == "off":
             steps.append(step("screenshot", "warnings"))
         steps += [step("dialog-click", OK), step("dialog-gone", DIALOG_MS),
@@ -337,6 +339,7 @@ def overwrite(harness, label, clicks, kept):
 def password_dialog(answer):
     return [step("dialog", "Password Required", RUN_MS),
             step("dialog-text", PROMPT, "Please enter the password for file: a.txt"),
+            step("dialog-focus", OK),
             step("dialog-set-text", PASSWORD, answer), step("dialog-click", OK),
             step("dialog-gone", DIALOG_MS)]
 
