@@ -5,7 +5,7 @@ beside the program. Every case is a step script for gui_driver; the files a
 run leaves are checked from here.
 
 usage: gui_test.py --extractor EXE --driver EXE --make-sfx EXE --planted DIR
-                   --wine RUNNER --screenshots DIR [--keep] [CASE...]
+                   --naive-loader EXE --wine RUNNER --screenshots DIR [--keep] [CASE...]
 """
 
 import argparse
@@ -449,6 +449,24 @@ def planted_dlls(harness):
     return case
 
 
+def planted_control(harness):
+    """A program that loads the same names carelessly must load the planted
+    DLLs: else the planted-DLL case could not see a load at all."""
+    case = Case(harness, "planted-control")
+    plant(harness, case, PLANTED)
+    loader = os.path.join(case.folder, "loader.exe")
+    shutil.copyfile(harness.options.naive_loader, loader)
+    os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED) + "=n,b"
+    try:
+        harness.session.run_wine([wine_path(loader)] + [n + ".dll" for n in PLANTED], 120)
+    finally:
+        del os.environ["WINEDLLOVERRIDES"]
+    for name in PLANTED:
+        if not os.path.exists(os.path.join(case.folder, name + ".dll.loaded")):
+            case.problems.append("a careless load of %s.dll did not take the planted one" % name)
+    return case
+
+
 def plant(harness, case, names):
     for name in names:
         shutil.copyfile(os.path.join(harness.options.planted, name + ".dll"),
@@ -486,13 +504,15 @@ def all_cases():
               for i, w in enumerate(CANCEL_WAYS)]
     cases += [("progress", progress), ("second-unzip", second_unzip), ("abort", abort_run),
               ("close-running", close_running), ("not-an-archive", not_an_archive),
-              ("planted-dlls", planted_dlls), ("planted-msvcrt", planted_msvcrt)]
+              ("planted-control", planted_control), ("planted-dlls", planted_dlls),
+              ("planted-msvcrt", planted_msvcrt)]
     return cases
 
 
 def main():
     parser = argparse.ArgumentParser(usage=__doc__)
-    for name in ["extractor", "driver", "make-sfx", "planted", "wine", "screenshots"]:
+    for name in ["extractor", "driver", "make-sfx", "planted", "naive-loader", "wine",
+                 "screenshots"]:
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("cases", nargs="*", help="names of the cases to run (all by default)")
