@@ -5,6 +5,7 @@
 //   start COMMANDLINE                        starts the program
 //   window CLASS TIMEOUT                     waits for its main window
 //   caption TEXT | iconic 0|1                the main window
+//   close-box | repaint                      its caption's close box; covered and shown again
 //   text CTRL TEXT | wait-text CTRL TEXT TIMEOUT | wait-text-starts CTRL TEXT TIMEOUT
 //   set-text CTRL TEXT | click CTRL | checked CTRL 0|1
 //   progress CTRL N | wait-progress CTRL MIN TIMEOUT
@@ -334,6 +335,19 @@ const std::vector<Command>& commands() {
        }},
       {"caption-starts", 2, false, captionStarts},
       {"iconic", 1, false, iconic},
+      {"close-box", 0, true,
+       [](Driver& d, const Words&) {
+         return d.mainWindow && PostMessageA(d.mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0)
+                    ? Outcome()
+                    : Outcome("could not post to the main window");
+       }},
+      {"repaint", 0, true,
+       [](Driver& d, const Words&) {
+         return d.mainWindow && RedrawWindow(d.mainWindow, nullptr, nullptr,
+                                             RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN)
+                    ? Outcome()
+                    : Outcome("could not repaint the main window");
+       }},
       {"text", 2, false, [](Driver& d, const Words& w) { return expectText(d.mainWindow, w); }},
       {"wait-text", 3, true,
        [](Driver& d, const Words& w) { return waitText(d, d.mainWindow, w, true); }},

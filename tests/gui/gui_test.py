@@ -258,7 +258,9 @@ def success(harness, label, files, folders, count):
     # An Abort before any Unzip must leave no trace on the run.
     steps = opening(program) + [step("click", ABORT)] + unzip_into(case.destination) + [
         step("wait-text", STATUS, success_text(count), RUN_MS), step("progress", BAR, 0),
-        step("no-dialog", "*", 1000), step("screenshot", "main-finished")] + closing()
+        step("no-dialog", "*", 1000), step("screenshot", "main-finished"),
+        # Shown again, the window no longer claims a run it has forgotten.
+        step("repaint"), step("wait-text", STATUS, " ", 5000)] + closing()
     case.run(steps, WINDOW_MS + RUN_MS)
     case.same_tree(harness.source("success-" + label, files))
     return case
@@ -419,6 +421,17 @@ def close_running(harness):
     return case
 
 
+def close_box_running(harness):
+    """The caption's close box does not wait for the run; the process must
+    still end cleanly, with 0."""
+    case = Case(harness, "close-box-running")
+    program = case.program(harness.big_archive())
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-progress", BAR, 1, RUN_MS), step("close-box"), step("exit", RUN_MS, 0)]
+    case.run(steps, WINDOW_MS + 2 * RUN_MS)
+    return case
+
+
 def not_an_archive(harness):
     case = Case(harness, "not-an-archive")
     program = case.program(harness.options.extractor)
@@ -503,7 +516,7 @@ def all_cases():
     cases += [("password-cancel-%d-%s" % (i, w[0]), lambda h, i=i, w=w: password_cancel(h, i, *w))
               for i, w in enumerate(CANCEL_WAYS)]
     cases += [("progress", progress), ("second-unzip", second_unzip), ("abort", abort_run),
-              ("close-running", close_running), ("not-an-archive", not_an_archive),
+              ("close-running", close_running), ("close-box-running", close_box_running), ("not-an-archive", not_an_archive),
               ("planted-control", planted_control), ("planted-dlls", planted_dlls),
               ("planted-msvcrt", planted_msvcrt)]
     return cases
