@@ -81,6 +81,7 @@ INT_PTR CALLBACK PasswordDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       }
       if (wParam == IDCANCEL) {
         zip.abortRequest = -1;
+        shell.stopRequested = true;
         EndDialog(dialog, IDCANCEL);
         return TRUE;
       }

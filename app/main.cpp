@@ -55,7 +55,7 @@ int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int show
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace extractor::app;
   RestrictDllSearch();
-  InitCommonControls();
+  LoadSystemLibraries();
   const wchar_t* tail = CommandLineTail(GetCommandLineW());
   return mainRoutine(instance, tail, showCommandFromStartup());
 }

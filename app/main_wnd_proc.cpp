@@ -63,7 +63,8 @@ LRESULT refresh(HWND window, WPARAM wParam, LPARAM lParam) {
   wchar_t name[kStatusCapacity];
   shownName(name);
   wchar_t status[kStatusCapacity];
-  ComposeStatus(status, {zip.busy, name, shell.lastShownDone, shell.fileCount});
+  ComposeStatus(status,
+                {zip.busy, name, shell.lastShownDone, shell.fileCount, shell.stopRequested});
   SetWindowTextW(shell.statusLabel, status);
 
   PAINTSTRUCT paint;
@@ -84,6 +85,7 @@ LRESULT refresh(HWND window, WPARAM wParam, LPARAM lParam) {
 
 void abortCommand() {
   zip.abortRequest = 1;
+  shell.stopRequested = true;
   SendMessageW(shell.progressBar, PBM_SETPOS, 0, 0);
   shell.lastShownDone = 0;
   zip.bytesDone = 0;
@@ -91,6 +93,7 @@ void abortCommand() {
 
 void closeCommand(HWND window) {
   zip.abortRequest = 1;
+  shell.stopRequested = true;
   if (zip.busy) {
     HurryWorker();
     WaitServingWorker([] { return zip.busy.load(); }, 0);

@@ -50,11 +50,18 @@ void __throw_out_of_range_fmt(const char*, ...) {
 void __throw_invalid_argument(const char*) {
   endProcess();
 }
-void __throw_bad_optional_access() {
+
+}  // namespace std
+
+namespace __gnu_cxx {
+
+// The library's default handler names the exception, which brings in the
+// whole demangler.
+void __verbose_terminate_handler() {
   endProcess();
 }
 
-}  // namespace std
+}  // namespace __gnu_cxx
 
 extern "C" void __cxa_pure_virtual() {
   endProcess();

@@ -28,6 +28,10 @@ struct ShellState {
   int16_t overwriteFlag = 0;  // 0 or -1
   int32_t fileCount = 0;
   std::atomic<uint64_t> lastShownDone{0};  // written by both threads' refreshes
+  // Abort, Close or the password dialog's Cancel during this run. An aborted
+  // run clears busy before its last refresh, which would otherwise show the
+  // success text for a run that did not succeed.
+  std::atomic<bool> stopRequested{false};
 };
 
 extern ShellState shell;

@@ -68,7 +68,7 @@ void ComposeStatus(wchar_t (&status)[kStatusCapacity], const StatusInput& input)
   if (input.busy) {
     AppendTruncated(status, kStatusCapacity, L"Unzipping: ");
     if (input.currentName) AppendTruncated(status, kStatusCapacity, input.currentName);
-  } else if (input.lastShownDone != 0) {
+  } else if (input.lastShownDone != 0 && !input.stopRequested) {
     AppendTruncated(status, kStatusCapacity, L"Successfully Unzipped ");
     AppendTruncated(status, kStatusCapacity, DecimalText(input.fileCount).text);
     AppendTruncated(status, kStatusCapacity, input.fileCount == 1 ? L" file" : L" files");

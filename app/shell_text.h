@@ -39,10 +39,11 @@ struct StatusInput {
   const wchar_t* currentName;  // null when there is none
   uint64_t lastShownDone;
   int32_t fileCount;
+  bool stopRequested;  // the user asked the run to stop
 };
 
 // "Unzipping: " and the name while busy, the success text after a run that
-// showed progress, otherwise one space.
+// showed progress and was not stopped, otherwise one space.
 void ComposeStatus(wchar_t (&status)[kStatusCapacity], const StatusInput& input);
 
 // The bar position for bytesDone of bytesTotal on a range of 0 to 65535.

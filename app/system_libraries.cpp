@@ -67,7 +67,8 @@ void RestrictDllSearch() {
   if (restrict) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-void InitCommonControls() {
+void LoadSystemLibraries() {
+  loadSystemLibrary(L"ole32.dll");
   HMODULE library = loadSystemLibrary(L"comctl32.dll");
   auto initEx = functionOf<InitCommonControlsExCall>(library, "InitCommonControlsEx");
   if (initEx) {

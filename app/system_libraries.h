@@ -13,8 +13,12 @@ namespace extractor::app {
 // explicit loads below still name the system folder.
 void RestrictDllSearch();
 
-// Registers the progress bar class "msctls_progress32".
-void InitCommonControls();
+// Loads from the system folder, before any window exists, what the program
+// and the system's own window code load later by name (ole32 for the folder
+// browser and the input method support), and registers the progress bar
+// class "msctls_progress32". A library already loaded is found by its name,
+// so a later load by name never reaches the program's folder.
+void LoadSystemLibraries();
 
 // The shell's folder browser: true with the chosen folder's path in
 // path (kPathCapacity characters); false when cancelled or when the choice

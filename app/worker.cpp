@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/shell.h"
 #include "app/shell_text.h"
 #include "engine/report_error.h"
 
@@ -25,6 +26,9 @@ DWORD WINAPI UnzipThreadProc(void* parameter) {
   inEngine = false;
   zip.busy = false;
   zip.runResult = result;
+  // A failed run is shown at the main window's next message; this one makes
+  // it come now instead of at the user's next mouse move.
+  if (result != 0) PostMessageW(static_cast<HWND>(zip.ownerWindow), WM_NULL, 0, 0);
   return static_cast<DWORD>(result);
 }
 
@@ -48,6 +52,7 @@ int32_t StartUnzip(Zip& zip, const std::u16string& destination, int16_t createFo
   zip.overwrite = overwrite;
   zip.busy = true;
   inEngine = true;
+  shell.stopRequested = false;
   HANDLE thread = CreateThread(nullptr, 0, UnzipThreadProc, &zip, CREATE_SUSPENDED, &workerId);
   if (thread == nullptr) {
     inEngine = false;
