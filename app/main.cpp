@@ -1,0 +1,61 @@
+// The process entry of extractor.exe: the one window, its message loop, and
+// the end of a run still going when the window has closed.
+#include <windows.h>
+
+#include "app/main_window.h"
+#include "app/resource_ids.h"
+#include "app/shell.h"
+#include "app/shell_window.h"
+#include "app/system_libraries.h"
+#include "app/worker.h"
+
+namespace extractor::app {
+
+ShellState shell;
+Zip zip;
+
+namespace {
+
+ShellWindow shellWindow;
+
+int showCommandFromStartup() {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  return (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+}
+
+// The command-line tail is accepted and ignored: the program has no switches.
+int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int showCommand) {
+  shell.instance = instance;
+  shell.userInterfaceThread = GetCurrentThreadId();
+  zip.window = &shellWindow;
+  CreateFonts();
+  LoadStringW(instance, IDS_TITLE_PREFIX, shell.title, kTitleCapacity);
+  LoadStringW(instance, IDS_CLASS_NAME, shell.className, kTitleCapacity);
+  RegisterMainClass();
+  if (!CreateMainWindow(instance, showCommand)) return 0;
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  // Closed through the caption's close box, the window does not wait for a
+  // run; the Zip object must outlive the worker all the same.
+  FinishWorker(zip);
+  zip.window = nullptr;
+  DeleteFonts();
+  return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
+}
+
+}  // namespace
+}  // namespace extractor::app
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  using namespace extractor::app;
+  RestrictDllSearch();
+  LoadSystemLibraries();
+  const wchar_t* tail = CommandLineTail(GetCommandLineW());
+  return mainRoutine(instance, tail, showCommandFromStartup());
+}
