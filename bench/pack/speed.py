@@ -1,9 +1,11 @@
 """Packs about 100 MB of text, program files and random bytes with
 extractor-pack and with Info-ZIP zip at levels 1, 6 and 9, alternating, and
-prints the best of three rounds of each as MB/s of input.
+prints the best of the rounds of each as MB/s of input.
 
-usage: speed.py EXTRACTOR_PACK
+usage: speed.py EXTRACTOR_PACK [--size-mb N] [--rounds N]
 """
+
+import argparse
 
 import os
 import random
@@ -13,16 +15,17 @@ import sys
 import tempfile
 import time
 
-ROUNDS = 3
 LEVELS = (1, 6, 9)
 
 
-def make_input(root):
+def make_input(root, megabytes):
+    """About the given size: two fifths text, two fifths program files, one
+    fifth random bytes."""
     rng = random.Random(5)
     words = ["archive", "volume", "entry", "deflate", "header", "folder", "stream", "the", "of",
              "and", "data", "program", "install", "setup", "window", "unzip", "file"]
     os.makedirs(os.path.join(root, "text"))
-    for i in range(40):
+    for i in range(megabytes * 2 // 5):
         with open(os.path.join(root, "text", "%02d.txt" % i), "w") as f:
             f.write(" ".join(rng.choice(words) + rng.choice(["", "s", "ed", ",", "."])
                              for _ in range(200000)))
@@ -30,11 +33,11 @@ def make_input(root):
     total = 0
     for name in sorted(os.listdir("/usr/bin")):
         path = os.path.join("/usr/bin", name)
-        if total < 40 << 20 and os.path.isfile(path) and not os.path.islink(path):
+        if total < (megabytes * 2 // 5) << 20 and os.path.isfile(path) and not os.path.islink(path):
             shutil.copyfile(path, os.path.join(root, "bin", name))
             total += os.path.getsize(path)
     os.makedirs(os.path.join(root, "random"))
-    for i in range(4):
+    for i in range(max(1, megabytes // 10)):
         with open(os.path.join(root, "random", "%d.bin" % i), "wb") as f:
             f.write(rng.randbytes(2 << 20))
 
@@ -46,10 +49,15 @@ def timed(command, cwd):
 
 
 def main():
-    packer = sys.argv[1]
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("packer")
+    parser.add_argument("--size-mb", type=int, default=100)
+    parser.add_argument("--rounds", type=int, default=3)
+    options = parser.parse_args()
+    packer = options.packer
     work = tempfile.mkdtemp(prefix="pack-bench-")
     try:
-        make_input(os.path.join(work, "in"))
+        make_input(os.path.join(work, "in"), options.size_mb)
         files = sum(len(f) for _, _, f in os.walk(os.path.join(work, "in")))
         size = sum(os.path.getsize(os.path.join(d, f))
                    for d, _, fs in os.walk(os.path.join(work, "in")) for f in fs)
@@ -60,7 +68,7 @@ def main():
                                                 "pack bytes", "zip bytes"))
         for level in LEVELS:
             best = {"pack": float("inf"), "zip": float("inf")}
-            for _ in range(ROUNDS):
+            for _ in range(options.rounds):
                 for name in ("out.exe", "out.zip"):
                     if os.path.exists(os.path.join(work, name)):
                         os.remove(os.path.join(work, name))
