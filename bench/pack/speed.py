@@ -54,7 +54,7 @@ def main():
     parser.add_argument("--size-mb", type=int, default=100)
     parser.add_argument("--rounds", type=int, default=3)
     options = parser.parse_args()
-    packer = options.packer
+    packer = os.path.abspath(options.packer)
     work = tempfile.mkdtemp(prefix="pack-bench-")
     try:
         make_input(os.path.join(work, "in"), options.size_mb)
