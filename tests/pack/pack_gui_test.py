@@ -17,6 +17,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "gui"))
+import gui_session  # noqa: E402
 from gui_session import Display, Session, step, wine_path  # noqa: E402
 from packrun import PASSWORD, make_tree, times_difference, tree_difference  # noqa: E402
 
@@ -78,6 +79,9 @@ def main():
         print("SKIP: Xvfb is not installed")
         return SKIPPED
     os.environ["TZ"] = "UTC"  # the extractor takes the stored local time as UTC
+    # A desktop of its own, apart from the other window tests that may run
+    # in the same Wine prefix at the same time.
+    gui_session.DESKTOP = "extractor-pack-gui,800x600"
     work = tempfile.mkdtemp(prefix="extractor-pack-gui-")
     failed = 0
     try:
