@@ -176,6 +176,26 @@ def from_zip_failures(e):
             "become a self-extracting file")
 
 
+def interrupted(e):
+    """Ctrl-C in the middle of a file: the run ends as a failure, leaving nothing."""
+    if e.packer.runner:
+        print("SKIP interrupt: natively only")
+        return
+    import signal
+    import subprocess
+    import time
+    folder = os.path.join(e.work, "interrupted")
+    write_files(folder, {"in/random.bin": random.Random(9).randbytes(40 << 20)})
+    process = subprocess.Popen([e.packer.exe, "-o", "setup.exe", "--stub", e.stub, "--level", "9",
+                                "in"], cwd=folder, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE)
+    time.sleep(0.5)
+    process.send_signal(signal.SIGINT)
+    _, err = process.communicate(timeout=120)
+    e.check.equal("interrupt", (process.returncode, err), (1, b"extractor-pack: interrupted\n"))
+    e.check.equal("interrupt: left behind", listing(folder), ["in"])
+
+
 def on_terminal(packer, arguments, answers):
     """Runs the packer on a terminal, typing each answer after a prompt."""
     import pty
@@ -246,6 +266,7 @@ def main():
         failures(e, source)
         from_zip_failures(e)
         terminal(e, source)
+        interrupted(e)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return check.report()

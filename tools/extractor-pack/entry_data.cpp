@@ -78,7 +78,7 @@ Error compressFile(const Input& input, int level, Spool& spool, EntryData& data,
   if (deflater && !deflater->ok()) return std::string("zlib failed to start");
   Error readError = readChunks(input, [&](const uint8_t* bytes, size_t size) -> Error {
     crc = crc32Update(crc, bytes, static_cast<int32_t>(size));
-    progress(size);
+    if (Error e = progress(size)) return e;
     return deflater ? deflater->run(bytes, size, false, spool) : std::nullopt;
   });
   if (readError) return readError;

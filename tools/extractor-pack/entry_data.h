@@ -17,7 +17,8 @@ struct EntryData {
   uint32_t packedSize = 0;  // before encryption
 };
 
-using ProgressCallback = std::function<void(uint64_t bytes)>;
+// Told of every chunk read; an error from it stops the reading.
+using ProgressCallback = std::function<Error(uint64_t bytes)>;
 
 // Reads the file once; level 0 only computes the CRC-32. The deflated bytes
 // are left in spool.

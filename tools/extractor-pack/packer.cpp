@@ -109,7 +109,10 @@ Error Packer::addInput(const Input& input) {
   fields.externalAttributes = input.folder ? kFolderAttribute : kArchiveAttribute;
   EntryData data;
   if (!input.folder) {
-    auto counted = [this](uint64_t bytes) { progress_.addBytes(bytes); };
+    auto counted = [this](uint64_t bytes) {
+      progress_.addBytes(bytes);
+      return stopped();
+    };
     if (Error e = compressFile(input, options_.level, spool_, data, counted)) return e;
   }
   Encryption encryption = input.folder ? Encryption::None : options_.encryption;
