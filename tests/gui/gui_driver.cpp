@@ -10,7 +10,6 @@
 //   set-text CTRL TEXT | click CTRL | checked CTRL 0|1
 //   progress CTRL N | wait-progress CTRL MIN TIMEOUT
 //   dialog CAPTION TIMEOUT                   waits for a dialog ("*": any caption)
-//   dialog-moving CAPTION TIMEOUT            the same, moving the mouse over the main window
 //   dialog-text CTRL TEXT | dialog-set-text CTRL TEXT | dialog-click CTRL
 //   dialog-focus CTRL | dialog-icon CTRL | dialog-escape | dialog-close | dialog-gone TIMEOUT
 //   no-dialog CAPTION MS                     no such dialog appears for MS
@@ -94,6 +93,8 @@ Outcome startProgram(Driver& driver, const Words& words) {
   if (!driver.target.start(words[1], driver.launch)) {
     return "could not start " + words[1] + " (error " + std::to_string(GetLastError()) + ")";
   }
+  // For the harness, which ends the program by its id if the driver hangs.
+  std::fprintf(driver.log, "process %lu\n", driver.target.id());
   return "";
 }
 
@@ -105,27 +106,12 @@ Outcome waitWindow(Driver& driver, const Words& words) {
   return driver.mainWindow ? "" : "no window of class " + words[1];
 }
 
-// Moves the mouse to a spot of the main window's client area that no control
-// covers, a pixel to the side each time, as the hand of a waiting user does.
-void moveMouseOver(HWND window) {
-  static LONG wobble = 0;
-  POINT spot = {200 + (wobble++ % 2), 145};
-  if (!window || !ClientToScreen(window, &spot)) return;
-  INPUT move{};
-  move.type = INPUT_MOUSE;
-  move.mi.dx = spot.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-  move.mi.dy = spot.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-  move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, &move, sizeof move);
-}
-
-Outcome waitDialog(Driver& driver, const Words& words, bool movingMouse) {
+Outcome waitDialog(Driver& driver, const Words& words) {
   std::optional<std::string> caption;
   if (words[1] != "*") caption = words[1];
   driver.dialog = nullptr;
   waitFor(driver, number(words[2]), [&] {
     driver.dialog = driver.target.findWindow("#32770", caption);
-    if (!driver.dialog && movingMouse) moveMouseOver(driver.mainWindow);
     return driver.dialog != nullptr;
   });
   if (driver.dialog) return "";
@@ -359,8 +345,7 @@ const std::vector<Command>& commands() {
       {"progress", 2, false,
        [](Driver& d, const Words& w) { return expectProgress(d.mainWindow, w); }},
       {"wait-progress", 3, true, waitProgress},
-      {"dialog", 2, true, [](Driver& d, const Words& w) { return waitDialog(d, w, false); }},
-      {"dialog-moving", 2, true, [](Driver& d, const Words& w) { return waitDialog(d, w, true); }},
+      {"dialog", 2, true, waitDialog},
       {"dialog-text", 2, false, [](Driver& d, const Words& w) { return expectText(d.dialog, w); }},
       {"dialog-set-text", 2, true, [](Driver& d, const Words& w) { return setText(d.dialog, w); }},
       {"dialog-click", 1, false, [](Driver& d, const Words& w) { return click(d.dialog, w); }},
@@ -451,6 +436,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gui_driver: cannot read %s or write %s\n", argv[1], argv[2]);
     return 2;
   }
+  std::fprintf(driver.log, "process %lu\n", GetCurrentProcessId());
   std::string line;
   int lineNumber = 0, step = 0;
   bool passed = true;

@@ -110,13 +110,24 @@ class Session:
                            wine_path(script), wine_path(log), wine_path(prefix)],
                           allowed_seconds + RUN_SLACK_SECONDS)
         except subprocess.TimeoutExpired:
+            self._end_processes(self._log_lines(log))
             return ["the driver did not finish within %d s" % (allowed_seconds + RUN_SLACK_SECONDS)
                     ] + self._log_lines(log)[-5:]
         lines = self._log_lines(log)
         if lines and lines[-1] == "PASS":
             return []
-        problems = [l for l in lines if not l.startswith("ok ")]
+        problems = [l for l in lines if not l.startswith(("ok ", "process "))]
         return problems or ["the driver wrote no result (log %s)" % log]
+
+    def _end_processes(self, lines):
+        """Ends the driver and its program by the ids it logged, so that a
+        hung case leaves nothing on the desktop for the next one."""
+        for line in lines:
+            if line.startswith("process "):
+                try:
+                    self.run_wine(["taskkill", "/f", "/pid", line.split()[1]], 30)
+                except subprocess.TimeoutExpired:
+                    pass
 
     @staticmethod
     def _log_lines(log):

@@ -91,10 +91,10 @@ def closing():
     return [step("click", CLOSE), step("exit", 10000, 0)]
 
 
-def error_dialog(text, screenshot=None, after_run=False):
-    """The error dialog, answered with OK. The error of a run shows with the
-    next message the main window gets, so after a run the mouse moves."""
-    steps = [step("dialog-moving" if after_run else "dialog", "Error Message", DIALOG_MS),
+def error_dialog(text, screenshot=None):
+    """The error dialog, answered with OK. A failed run shows it at once,
+    without waiting for the user to touch the window."""
+    steps = [step("dialog", "Error Message", DIALOG_MS),
              step("dialog-text", ERROR_TEXT, text), step("dialog-icon", 32513),
              step("dialog-focus", OK)]
     if screenshot:
@@ -379,7 +379,7 @@ def password_cancel(harness, index, kind, leave):
     steps = opening(program) + unzip_into(case.destination) + [
         step("dialog", "Password Required", RUN_MS)] + leave + [
         step("dialog-gone", DIALOG_MS)] + error_dialog(
-            ABORTED, "error-aborted" if index == 0 else None, after_run=True) + [
+            ABORTED, "error-aborted" if index == 0 else None) + [
         step("no-dialog", "*", 1000)] + closing()
     case.run(steps, WINDOW_MS + 3 * RUN_MS)
     return case
@@ -401,7 +401,7 @@ def abort_run(harness):
     case = Case(harness, "abort")
     program = case.program(harness.big_archive())
     steps = opening(program) + unzip_into(case.destination) + [
-        step("wait-progress", BAR, 1, RUN_MS), step("click", ABORT)] + error_dialog(ABORTED, after_run=True) + [
+        step("wait-progress", BAR, 1, RUN_MS), step("click", ABORT)] + error_dialog(ABORTED) + [
         step("progress", BAR, 0)] + closing()
     case.run(steps, WINDOW_MS + 2 * RUN_MS)
     if os.path.exists(os.path.join(case.destination, "big.bin")):
