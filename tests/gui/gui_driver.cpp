@@ -11,10 +11,10 @@
 //   progress CTRL N | wait-progress CTRL MIN TIMEOUT
 //   dialog CAPTION TIMEOUT                   waits for a dialog ("*": any caption)
 //   dialog-text CTRL TEXT | dialog-set-text CTRL TEXT | dialog-click CTRL
-//   dialog-focus CTRL | dialog-icon CTRL | dialog-escape | dialog-close | dialog-gone TIMEOUT
-//   no-dialog CAPTION MS                     no such dialog appears for MS
-//   exit TIMEOUT CODE | exit-dismissing CAPTION TIMEOUT CODE (answers OK on the way)
-//   caption-starts TEXT MAXLENGTH | running | sleep MS | screenshot NAME
+//   dialog-active | dialog-focus CTRL | dialog-icon CTRL | dialog-escape | dialog-close |
+//   dialog-gone TIMEOUT no-dialog CAPTION MS                     no such dialog appears for MS exit
+//   TIMEOUT CODE | exit-dismissing CAPTION TIMEOUT CODE (answers OK on the way) caption-starts TEXT
+//   MAXLENGTH | running | sleep MS | screenshot NAME
 //
 // CTRL is a control id or CLASS#N (the Nth child of that class). Times are
 // in milliseconds. After each step the screen is saved as
@@ -273,6 +273,15 @@ Outcome dialogFocus(Driver& driver, const Words& words) {
                           : std::string("none"));
 }
 
+// Keys a user types reach only the active window of the foreground thread.
+Outcome dialogActive(Driver& driver, const Words&) {
+  if (!driver.dialog) return "no dialog";
+  HWND foreground = GetForegroundWindow();
+  if (foreground == driver.dialog) return "";
+  return "the dialog is not the foreground window; that is " +
+         (foreground ? quoted(windowText(foreground)) : std::string("none"));
+}
+
 Outcome dialogIcon(Driver& driver, const Words& words) {
   Outcome failure;
   HWND found = control(driver.dialog, words[1], failure);
@@ -351,6 +360,7 @@ const std::vector<Command>& commands() {
       {"dialog-click", 1, false, [](Driver& d, const Words& w) { return click(d.dialog, w); }},
       {"dialog-focus", 1, false, dialogFocus},
       {"dialog-icon", 1, false, dialogIcon},
+      {"dialog-active", 0, false, dialogActive},
       {"dialog-escape", 0, false,
        [](Driver& d, const Words&) { return postToDialog(d, WM_KEYDOWN, VK_ESCAPE); }},
       {"dialog-close", 0, false,

@@ -96,7 +96,7 @@ def error_dialog(text, screenshot=None):
     without waiting for the user to touch the window."""
     steps = [step("dialog", "Error Message", DIALOG_MS),
              step("dialog-text", ERROR_TEXT, text), step("dialog-icon", 32513),
-             step("dialog-focus", OK)]
+             step("dialog-focus", OK), step("dialog-active")]
     if screenshot:
         steps.append(step("screenshot", screenshot))
     return steps + [step("dialog-click", OK), step("dialog-gone", DIALOG_MS)]
@@ -318,7 +318,7 @@ def overwrite(harness, label, clicks, kept):
     if kept:
         steps += [step("dialog", "Warning Messages", RUN_MS),
                   step("dialog-text", WARNINGS_TEXT, "a.txt: File Exists\r\nc.bin: File Exists"),
-                  step("dialog-icon", 32513)]
+                  step("dialog-icon", 32513), step("dialog-active")]
         if label == "off":
             steps.append(step("screenshot", "warnings"))
         steps += [step("dialog-click", OK), step("dialog-gone", DIALOG_MS),
@@ -341,7 +341,7 @@ def overwrite(harness, label, clicks, kept):
 def password_dialog(answer):
     return [step("dialog", "Password Required", RUN_MS),
             step("dialog-text", PROMPT, "Please enter the password for file: a.txt"),
-            step("dialog-focus", OK),
+            step("dialog-focus", OK), step("dialog-active"),
             step("dialog-set-text", PASSWORD, answer), step("dialog-click", OK),
             step("dialog-gone", DIALOG_MS)]
 
