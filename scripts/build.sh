@@ -30,3 +30,4 @@ diff -r "$demo/in" "$demo/out" && echo "== extracted: identical to the input"
 echo
 echo "Linux:   $PWD/$cli"
 echo "Windows: $PWD/build/windows-release/tools/extractor-cli/extractor-cli.exe"
+echo "The self-extractor head: $PWD/build/windows-release/app/extractor.exe"
