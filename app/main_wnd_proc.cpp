@@ -94,10 +94,7 @@ void abortCommand() {
 void closeCommand(HWND window) {
   zip.abortRequest = 1;
   shell.stopRequested = true;
-  if (zip.busy) {
-    HurryWorker();
-    WaitServingWorker([] { return zip.busy.load(); }, 0);
-  }
+  if (zip.busy) WaitUntilWorkerIdle();
   DestroyWindow(window);
 }
 

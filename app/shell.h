@@ -25,8 +25,8 @@ struct ShellState {
   HWND destinationEdit = nullptr;
   HWND statusLabel = nullptr;
   HWND progressBar = nullptr;
-  int16_t overwriteFlag = 0;  // 0 or -1
-  int32_t fileCount = 0;
+  int16_t overwriteFlag = 0;               // 0 or -1
+  std::atomic<int32_t> fileCount{0};       // read by the worker's refreshes
   std::atomic<uint64_t> lastShownDone{0};  // written by both threads' refreshes
   // Abort, Close or the password dialog's Cancel during this run. An aborted
   // run clears busy before its last refresh, which would otherwise show the

@@ -33,8 +33,17 @@ DWORD WINAPI UnzipThreadProc(void* parameter) {
 }
 
 BOOL CALLBACK cancelDialog(HWND window, LPARAM) {
-  PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  wchar_t className[16];
+  if (GetClassNameW(window, className, 16) && lstrcmpW(className, L"#32770") == 0) {
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  }
   return TRUE;
+}
+
+// The worker may wait in the password or warnings dialog: Cancel ends
+// either, and the password dialog's Cancel stops the run.
+void cancelWorkerDialogs() {
+  if (inEngine) EnumThreadWindows(workerId, cancelDialog, 0);
 }
 
 bool workerRunning() {
@@ -93,16 +102,26 @@ void HurryWorker() {
   if (workerRunning()) SetThreadPriority(workerHandle, THREAD_PRIORITY_TIME_CRITICAL);
 }
 
+void WaitUntilWorkerIdle() {
+  HurryWorker();
+  // Only a posted Close reaches the window while a worker's dialog has it
+  // disabled; the dialog must not keep the window open for ever.
+  WaitServingWorker(
+      [] {
+        cancelWorkerDialogs();
+        return zip.busy.load();
+      },
+      0);
+}
+
 void FinishWorker(Zip& zip) {
   if (inEngine) {
     zip.abortRequest = 1;
     HurryWorker();
-    // The worker may wait in the password or warnings dialog, whose owner
-    // is gone: Cancel ends either, and the password dialog's Cancel stops
-    // the run.
+    // The dialogs' owner is gone by now.
     bool ended = WaitServingWorker(
         [] {
-          if (inEngine) EnumThreadWindows(workerId, cancelDialog, 0);
+          cancelWorkerDialogs();
           return inEngine.load();
         },
         kExitWaitMs);

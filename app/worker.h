@@ -28,6 +28,10 @@ bool WaitServingWorker(bool (*pred)(), uint32_t timeoutMs);
 // its next abort test soon.
 void HurryWorker();
 
+// For Close: hurries the worker, closes a dialog it shows, and waits,
+// serving its calls, until busy is clear.
+void WaitUntilWorkerIdle();
+
 // At process exit: asks a worker still inside the engine to stop, closes
 // the dialogs it shows, and waits for it; a worker that does not end in
 // time ends with the process.

@@ -32,6 +32,9 @@ python3 bench/pack/speed.py build/release/tools/extractor-pack/extractor-pack --
   --rounds 2
 echo
 echo "Screenshot: $PWD/build/demo/screenshot.png"
-echo "Linux:   $PWD/build/release/tools/extractor-pack/extractor-pack, .../extractor-cli/extractor-cli"
-echo "Windows: $PWD/build/windows-release/app/extractor.exe, tools/extractor-pack/extractor-pack.exe"
+echo "Linux:   $PWD/build/release/tools/extractor-pack/extractor-pack"
+echo "         $PWD/build/release/tools/extractor-cli/extractor-cli"
+echo "Windows: $PWD/build/windows-release/tools/extractor-pack/extractor-pack.exe"
+echo "         $PWD/build/windows-release/tools/extractor-cli/extractor-cli.exe"
+echo "The self-extractor head: $PWD/build/windows-release/app/extractor.exe"
 exit $status

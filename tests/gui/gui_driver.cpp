@@ -10,12 +10,11 @@
 //   set-text CTRL TEXT | click CTRL | checked CTRL 0|1
 //   progress CTRL N | wait-progress CTRL MIN TIMEOUT
 //   dialog CAPTION TIMEOUT                   waits for a dialog ("*": any caption)
-//   dialog-moving CAPTION TIMEOUT            the same, moving the mouse over the main window
 //   dialog-text CTRL TEXT | dialog-set-text CTRL TEXT | dialog-click CTRL
-//   dialog-focus CTRL | dialog-icon CTRL | dialog-escape | dialog-close | dialog-gone TIMEOUT
-//   no-dialog CAPTION MS                     no such dialog appears for MS
-//   exit TIMEOUT CODE | exit-dismissing CAPTION TIMEOUT CODE (answers OK on the way)
-//   caption-starts TEXT MAXLENGTH | running | sleep MS | screenshot NAME
+//   dialog-active | dialog-focus CTRL | dialog-icon CTRL | dialog-escape | dialog-close |
+//   dialog-gone TIMEOUT no-dialog CAPTION MS                     no such dialog appears for MS exit
+//   TIMEOUT CODE | exit-dismissing CAPTION TIMEOUT CODE (answers OK on the way) caption-starts TEXT
+//   MAXLENGTH | running | sleep MS | screenshot NAME
 //
 // CTRL is a control id or CLASS#N (the Nth child of that class). Times are
 // in milliseconds. After each step the screen is saved as
@@ -94,6 +93,8 @@ Outcome startProgram(Driver& driver, const Words& words) {
   if (!driver.target.start(words[1], driver.launch)) {
     return "could not start " + words[1] + " (error " + std::to_string(GetLastError()) + ")";
   }
+  // For the harness, which ends the program by its id if the driver hangs.
+  std::fprintf(driver.log, "process %lu\n", driver.target.id());
   return "";
 }
 
@@ -105,27 +106,12 @@ Outcome waitWindow(Driver& driver, const Words& words) {
   return driver.mainWindow ? "" : "no window of class " + words[1];
 }
 
-// Moves the mouse to a spot of the main window's client area that no control
-// covers, a pixel to the side each time, as the hand of a waiting user does.
-void moveMouseOver(HWND window) {
-  static LONG wobble = 0;
-  POINT spot = {200 + (wobble++ % 2), 145};
-  if (!window || !ClientToScreen(window, &spot)) return;
-  INPUT move{};
-  move.type = INPUT_MOUSE;
-  move.mi.dx = spot.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-  move.mi.dy = spot.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-  move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, &move, sizeof move);
-}
-
-Outcome waitDialog(Driver& driver, const Words& words, bool movingMouse) {
+Outcome waitDialog(Driver& driver, const Words& words) {
   std::optional<std::string> caption;
   if (words[1] != "*") caption = words[1];
   driver.dialog = nullptr;
   waitFor(driver, number(words[2]), [&] {
     driver.dialog = driver.target.findWindow("#32770", caption);
-    if (!driver.dialog && movingMouse) moveMouseOver(driver.mainWindow);
     return driver.dialog != nullptr;
   });
   if (driver.dialog) return "";
@@ -287,6 +273,15 @@ Outcome dialogFocus(Driver& driver, const Words& words) {
                           : std::string("none"));
 }
 
+// Keys a user types reach only the active window of the foreground thread.
+Outcome dialogActive(Driver& driver, const Words&) {
+  if (!driver.dialog) return "no dialog";
+  HWND foreground = GetForegroundWindow();
+  if (foreground == driver.dialog) return "";
+  return "the dialog is not the foreground window; that is " +
+         (foreground ? quoted(windowText(foreground)) : std::string("none"));
+}
+
 Outcome dialogIcon(Driver& driver, const Words& words) {
   Outcome failure;
   HWND found = control(driver.dialog, words[1], failure);
@@ -359,13 +354,13 @@ const std::vector<Command>& commands() {
       {"progress", 2, false,
        [](Driver& d, const Words& w) { return expectProgress(d.mainWindow, w); }},
       {"wait-progress", 3, true, waitProgress},
-      {"dialog", 2, true, [](Driver& d, const Words& w) { return waitDialog(d, w, false); }},
-      {"dialog-moving", 2, true, [](Driver& d, const Words& w) { return waitDialog(d, w, true); }},
+      {"dialog", 2, true, waitDialog},
       {"dialog-text", 2, false, [](Driver& d, const Words& w) { return expectText(d.dialog, w); }},
       {"dialog-set-text", 2, true, [](Driver& d, const Words& w) { return setText(d.dialog, w); }},
       {"dialog-click", 1, false, [](Driver& d, const Words& w) { return click(d.dialog, w); }},
       {"dialog-focus", 1, false, dialogFocus},
       {"dialog-icon", 1, false, dialogIcon},
+      {"dialog-active", 0, false, dialogActive},
       {"dialog-escape", 0, false,
        [](Driver& d, const Words&) { return postToDialog(d, WM_KEYDOWN, VK_ESCAPE); }},
       {"dialog-close", 0, false,
@@ -451,6 +446,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gui_driver: cannot read %s or write %s\n", argv[1], argv[2]);
     return 2;
   }
+  std::fprintf(driver.log, "process %lu\n", GetCurrentProcessId());
   std::string line;
   int lineNumber = 0, step = 0;
   bool passed = true;

@@ -86,18 +86,22 @@ class Session:
         self.run_wine(["reg", "add", "HKCU\\Software\\Wine\\WineDbg", "/v", "ShowCrashDialog",
                        "/t", "REG_DWORD", "/d", "0", "/f"], 120)
 
-    def run_wine(self, args, timeout):
+    def run_wine(self, args, timeout, environment=None):
         # Files, not pipes: a wineserver started by the run keeps inherited
         # pipes open long after the program has ended.
         with tempfile.TemporaryFile() as out:
             done = subprocess.run([self.wine] + args, stdin=subprocess.DEVNULL, stdout=out,
-                                  stderr=subprocess.STDOUT, timeout=timeout)
+                                  stderr=subprocess.STDOUT, timeout=timeout,
+                                  env=dict(os.environ, **(environment or {})))
             out.seek(0)
             return done.returncode, out.read().decode("utf-8", "replace")
 
-    def run_script(self, name, folder, steps, allowed_seconds):
+    def run_script(self, name, folder, steps, allowed_seconds, environment=None):
         """Runs the steps; returns the driver's log lines that tell a failure
-        (empty when every step passed)."""
+        (empty when every step passed). Wine takes some variables, such as
+        WINEDLLOVERRIDES, only from the environment of the wine command that
+        starts the driver, not from the one the driver hands on: those go
+        in environment."""
         script = os.path.join(folder, name + ".steps")
         log = os.path.join(folder, name + ".log")
         with open(script, "w", newline="\r\n") as f:
@@ -108,15 +112,26 @@ class Session:
         try:
             self.run_wine(["explorer", "/desktop=" + DESKTOP, wine_path(self.driver),
                            wine_path(script), wine_path(log), wine_path(prefix)],
-                          allowed_seconds + RUN_SLACK_SECONDS)
+                          allowed_seconds + RUN_SLACK_SECONDS, environment)
         except subprocess.TimeoutExpired:
+            self._end_processes(self._log_lines(log))
             return ["the driver did not finish within %d s" % (allowed_seconds + RUN_SLACK_SECONDS)
                     ] + self._log_lines(log)[-5:]
         lines = self._log_lines(log)
         if lines and lines[-1] == "PASS":
             return []
-        problems = [l for l in lines if not l.startswith("ok ")]
+        problems = [l for l in lines if not l.startswith(("ok ", "process "))]
         return problems or ["the driver wrote no result (log %s)" % log]
+
+    def _end_processes(self, lines):
+        """Ends the driver and its program by the ids it logged, so that a
+        hung case leaves nothing on the desktop for the next one."""
+        for line in lines:
+            if line.startswith("process "):
+                try:
+                    self.run_wine(["taskkill", "/f", "/pid", line.split()[1]], 30)
+                except subprocess.TimeoutExpired:
+                    pass
 
     @staticmethod
     def _log_lines(log):

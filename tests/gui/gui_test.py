@@ -64,9 +64,9 @@ class Case:
         shutil.copyfile(archive, path)
         return path
 
-    def run(self, steps, allowed_ms):
+    def run(self, steps, allowed_ms, environment=None):
         self.problems += self.harness.session.run_script(self.name, self.folder, steps,
-                                                         allowed_ms // 1000)
+                                                         allowed_ms // 1000, environment)
 
     def same_tree(self, source):
         self.problems += tree_difference(source, self.destination)
@@ -91,12 +91,12 @@ def closing():
     return [step("click", CLOSE), step("exit", 10000, 0)]
 
 
-def error_dialog(text, screenshot=None, after_run=False):
-    """The error dialog, answered with OK. The error of a run shows with the
-    next message the main window gets, so after a run the mouse moves."""
-    steps = [step("dialog-moving" if after_run else "dialog", "Error Message", DIALOG_MS),
+def error_dialog(text, screenshot=None):
+    """The error dialog, answered with OK. A failed run shows it at once,
+    without waiting for the user to touch the window."""
+    steps = [step("dialog", "Error Message", DIALOG_MS),
              step("dialog-text", ERROR_TEXT, text), step("dialog-icon", 32513),
-             step("dialog-focus", OK)]
+             step("dialog-focus", OK), step("dialog-active")]
     if screenshot:
         steps.append(step("screenshot", screenshot))
     return steps + [step("dialog-click", OK), step("dialog-gone", DIALOG_MS)]
@@ -318,7 +318,7 @@ def overwrite(harness, label, clicks, kept):
     if kept:
         steps += [step("dialog", "Warning Messages", RUN_MS),
                   step("dialog-text", WARNINGS_TEXT, "a.txt: File Exists\r\nc.bin: File Exists"),
-                  step("dialog-icon", 32513)]
+                  step("dialog-icon", 32513), step("dialog-active")]
         if label == "off":
             steps.append(step("screenshot", "warnings"))
         steps += [step("dialog-click", OK), step("dialog-gone", DIALOG_MS),
@@ -341,7 +341,7 @@ def overwrite(harness, label, clicks, kept):
 def password_dialog(answer):
     return [step("dialog", "Password Required", RUN_MS),
             step("dialog-text", PROMPT, "Please enter the password for file: a.txt"),
-            step("dialog-focus", OK),
+            step("dialog-focus", OK), step("dialog-active"),
             step("dialog-set-text", PASSWORD, answer), step("dialog-click", OK),
             step("dialog-gone", DIALOG_MS)]
 
@@ -379,7 +379,7 @@ def password_cancel(harness, index, kind, leave):
     steps = opening(program) + unzip_into(case.destination) + [
         step("dialog", "Password Required", RUN_MS)] + leave + [
         step("dialog-gone", DIALOG_MS)] + error_dialog(
-            ABORTED, "error-aborted" if index == 0 else None, after_run=True) + [
+            ABORTED, "error-aborted" if index == 0 else None) + [
         step("no-dialog", "*", 1000)] + closing()
     case.run(steps, WINDOW_MS + 3 * RUN_MS)
     return case
@@ -401,7 +401,7 @@ def abort_run(harness):
     case = Case(harness, "abort")
     program = case.program(harness.big_archive())
     steps = opening(program) + unzip_into(case.destination) + [
-        step("wait-progress", BAR, 1, RUN_MS), step("click", ABORT)] + error_dialog(ABORTED, after_run=True) + [
+        step("wait-progress", BAR, 1, RUN_MS), step("click", ABORT)] + error_dialog(ABORTED) + [
         step("progress", BAR, 0)] + closing()
     case.run(steps, WINDOW_MS + 2 * RUN_MS)
     if os.path.exists(os.path.join(case.destination, "big.bin")):
@@ -442,41 +442,41 @@ def not_an_archive(harness):
 
 
 PLANTED = ["comctl32", "shell32", "ole32"]
-
-
-def planted_dlls(harness):
-    """DLLs of system names beside the program, preferred by Wine as Windows
-    would find them there, must never be loaded; the program still works."""
-    case = Case(harness, "planted-dlls")
-    program = case.program(harness.zipped("small", SMALL_FILES))
-    plant(harness, case, PLANTED)
-    steps = opening(program, [("WINEDLLOVERRIDES", ",".join(PLANTED) + "=n,b")]) + [
-        step("progress", BAR, 0), step("click", BROWSE), step("dialog", "*", DIALOG_MS),
-        step("dialog-click", CANCEL), step("dialog-gone", DIALOG_MS)] + unzip_into(
-            case.destination) + [step("wait-text", STATUS, success_text(3), RUN_MS)] + closing()
-    case.run(steps, WINDOW_MS + RUN_MS + 2 * DIALOG_MS)
-    case.same_tree(harness.source("small", SMALL_FILES))
-    for name in PLANTED:
-        if os.path.exists(os.path.join(case.folder, name + ".dll.loaded")):
-            case.problems.append("the planted %s.dll was loaded" % name)
-    return case
+# Wine prefers a DLL of this name found beside the program, as Windows would.
+PREFER_PLANTED = {"WINEDLLOVERRIDES": ",".join(PLANTED) + "=n,b"}
 
 
 def planted_control(harness):
-    """A program that loads the same names carelessly must load the planted
-    DLLs: else the planted-DLL case could not see a load at all."""
+    """A program that loads the same names carelessly, started the same way,
+    must load the planted DLLs: else the planted-DLL case could not see a
+    load at all."""
     case = Case(harness, "planted-control")
     plant(harness, case, PLANTED)
     loader = os.path.join(case.folder, "loader.exe")
     shutil.copyfile(harness.options.naive_loader, loader)
-    os.environ["WINEDLLOVERRIDES"] = ",".join(PLANTED) + "=n,b"
-    try:
-        harness.session.run_wine([wine_path(loader)] + [n + ".dll" for n in PLANTED], 120)
-    finally:
-        del os.environ["WINEDLLOVERRIDES"]
+    command = wine_path(loader) + "".join(" %s.dll" % name for name in PLANTED)
+    case.run([step("start", command), step("exit", 20000, 0)], 20000, PREFER_PLANTED)
     for name in PLANTED:
         if not os.path.exists(os.path.join(case.folder, name + ".dll.loaded")):
             case.problems.append("a careless load of %s.dll did not take the planted one" % name)
+    return case
+
+
+def planted_dlls(harness):
+    """DLLs of system names beside the program must never be loaded, also
+    not when the user browses; the program still works."""
+    case = Case(harness, "planted-dlls")
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    plant(harness, case, PLANTED)
+    steps = opening(program) + [
+        step("progress", BAR, 0), step("click", BROWSE), step("dialog", "*", DIALOG_MS),
+        step("dialog-click", CANCEL), step("dialog-gone", DIALOG_MS)] + unzip_into(
+            case.destination) + [step("wait-text", STATUS, success_text(3), RUN_MS)] + closing()
+    case.run(steps, WINDOW_MS + RUN_MS + 2 * DIALOG_MS, PREFER_PLANTED)
+    case.same_tree(harness.source("small", SMALL_FILES))
+    for name in PLANTED:
+        if os.path.exists(os.path.join(case.folder, name + ".dll.loaded")):
+            case.problems.append("the planted %s.dll was loaded" % name)
     return case
 
 
@@ -488,12 +488,12 @@ def plant(harness, case, names):
 
 def planted_msvcrt(harness):
     """Reported, not judged: a C runtime the program imports is bound by the
-    loader before the program's first instruction."""
+    loader before the program's first instruction, where no search order
+    set by the program can act."""
     case = Case(harness, "planted-msvcrt")
     program = case.program(harness.zipped("small", SMALL_FILES))
     plant(harness, case, ["msvcrt"])
-    steps = opening(program, [("WINEDLLOVERRIDES", "msvcrt=n,b")]) + closing()
-    case.run(steps, WINDOW_MS + 10000)
+    case.run(opening(program) + closing(), WINDOW_MS + 10000, {"WINEDLLOVERRIDES": "msvcrt=n,b"})
     imports = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", harness.options.extractor],
                              capture_output=True, text=True).stdout
     dlls = sorted({line.split(":", 1)[1].strip().lower() for line in imports.splitlines()
@@ -501,7 +501,7 @@ def planted_msvcrt(harness):
     loaded = os.path.exists(os.path.join(case.folder, "msvcrt.dll.loaded"))
     print("NOTE planted-msvcrt: the program imports %s; the planted msvcrt.dll was %s; the run %s"
           % (", ".join(dlls) or "nothing", "LOADED" if loaded else "not loaded",
-             "failed: " + "; ".join(case.problems) if case.problems else "worked"))
+             "failed: " + "; ".join(case.problems[:2]) if case.problems else "worked"))
     case.problems = []
     return case
 

@@ -27,6 +27,7 @@ class TargetProcess {
   bool running() const;
   // The exit code, or none when the process has not ended within timeoutMs.
   std::optional<DWORD> waitForExit(DWORD timeoutMs);
+  DWORD id() const { return process_.dwProcessId; }
   void terminate();
 
   // A visible top-level window of the process with this class (any when
