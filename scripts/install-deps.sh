@@ -9,6 +9,7 @@ packages=(
   mingw-w64 libz-mingw-w64-dev wine wine64
   xvfb xdotool
   zip unzip p7zip-full libarchive-tools
+  osslsigncode openssl
 )
 command -v python3 >/dev/null || packages+=(python3)
 

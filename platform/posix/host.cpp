@@ -1,0 +1,30 @@
+#include "platform/host.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+namespace extractor::platform {
+
+std::optional<LocalTime> lastWriteLocalTime(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  std::tm local{};
+  if (localtime_r(&info.st_mtime, &local) == nullptr) return std::nullopt;
+  return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                   local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+std::string executablePath() {
+  char buffer[4096];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return {};
+  return std::string(buffer, static_cast<size_t>(length));
+}
+
+bool stderrIsTerminal() {
+  return isatty(STDERR_FILENO) == 1;
+}
+
+}  // namespace extractor::platform

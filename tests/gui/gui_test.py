@@ -1,0 +1,565 @@
+"""The extractor's window as a user works it, under Wine on a virtual X
+display: start-up, successful runs, overwrite, passwords, a second Unzip,
+Abort and Close during a run, a file that is no archive, and DLLs planted
+beside the program. Every case is a step script for gui_driver; the files a
+run leaves are checked from here.
+
+usage: gui_test.py --extractor EXE --driver EXE --make-sfx EXE --planted DIR
+                   --naive-loader EXE --wine RUNNER --screenshots DIR [--keep] [CASE...]
+"""
+
+import argparse
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from clirun import tree_difference, write_files  # noqa: E402
+from gui_session import Display, Session, step, wine_path  # noqa: E402
+
+SKIPPED = 77
+PREFIX = "Corvane Self-Extractor ["
+INSTRUCTION = ("To extract the contents of this file please specify the destination directory "
+               "and press the Unzip button.")
+ABORTED = "Unzip Operation Aborted"
+BUSY = "The current instance of the Zip object is already running an operation"
+NOT_ZIP = "The file is not identified as a compliant zip file"
+
+# Controls of the main window: ids, or the Nth child of a class.
+UNZIP, ABORT, CLOSE, EDIT, BROWSE, OVERWRITE = 113, 104, 105, 115, 1006, 114
+LABEL, STATUS, BAR = "STATIC#1", "STATIC#3", "msctls_progress32#1"
+# Controls of the dialogs.
+OK, CANCEL, ERROR_TEXT, WARNINGS_TEXT, PROMPT, PASSWORD = 1, 2, 109, 1005, 1003, 1002
+
+WINDOW_MS = 30000  # the first start in a prefix is slow
+DIALOG_MS = 20000
+RUN_MS = 120000
+SW_SHOWMINIMIZED = 2
+
+SMALL_FILES = {"a.txt": b"alpha\n" * 1000, "sub/b.txt": b"beta\n",
+               "sub/deeper/c.bin": bytes(range(256)) * 40}
+SECRET_FILES = {"docs/a.txt": b"the first secret\n" * 500, "docs/b.bin": bytes(range(256)) * 9}
+PASSWORD_TEXT = "open sesame"
+
+
+class Case:
+    """One run of the program: its folder, its self-extracting file and
+    what went wrong."""
+
+    def __init__(self, harness, name):
+        self.harness = harness
+        self.name = name
+        self.folder = os.path.join(harness.work, name)
+        os.makedirs(self.folder)
+        self.destination = os.path.join(self.folder, "out")
+        self.problems = []
+
+    def program(self, archive, file_name="setup.exe"):
+        path = os.path.join(self.folder, file_name)
+        shutil.copyfile(archive, path)
+        return path
+
+    def run(self, steps, allowed_ms, environment=None):
+        self.problems += self.harness.session.run_script(self.name, self.folder, steps,
+                                                         allowed_ms // 1000, environment)
+
+    def same_tree(self, source):
+        self.problems += tree_difference(source, self.destination)
+
+
+def opening(program, environment=(), show=None, arguments=""):
+    steps = []
+    for name, value in environment:
+        steps.append(step("unset", name) if value is None else step("env", name, value))
+    if show is not None:
+        steps.append(step("show", show))
+    steps.append(step("start", '"%s"%s' % (wine_path(program), arguments)))
+    steps.append(step("window", "EXTRACT", WINDOW_MS))
+    return steps
+
+
+def unzip_into(destination):
+    return [step("set-text", EDIT, wine_path(destination)), step("click", UNZIP)]
+
+
+def closing():
+    return [step("click", CLOSE), step("exit", 10000, 0)]
+
+
+def error_dialog(text, screenshot=None):
+    """The error dialog, answered with OK. A failed run shows it at once,
+    without waiting for the user to touch the window."""
+    steps = [step("dialog", "Error Message", DIALOG_MS),
+             step("dialog-text", ERROR_TEXT, text), step("dialog-icon", 32513),
+             step("dialog-focus", OK), step("dialog-active")]
+    if screenshot:
+        steps.append(step("screenshot", screenshot))
+    return steps + [step("dialog-click", OK), step("dialog-gone", DIALOG_MS)]
+
+
+def success_text(count):
+    return "Successfully Unzipped %d file%s" % (count, "" if count == 1 else "s")
+
+
+class Harness:
+    def __init__(self, options, session, work):
+        self.options = options
+        self.session = session
+        self.work = work
+        self.archives = {}
+        self.sources = os.path.join(work, "sources")
+
+    def source(self, name, files):
+        root = os.path.join(self.sources, name)
+        if not os.path.isdir(root):
+            write_files(root, files)
+        return root
+
+    def stub(self):
+        with open(self.options.extractor, "rb") as f:
+            return f.read()
+
+    def archive(self, key, make):
+        """A self-extracting file made once for all cases that use it."""
+        if key not in self.archives:
+            path = os.path.join(self.work, key + ".exe")
+            make(path)
+            self.archives[key] = path
+        return self.archives[key]
+
+    def zipped(self, key, files, folders=(), compression=zipfile.ZIP_DEFLATED):
+        def make(path):
+            plain = path + ".zip"
+            with zipfile.ZipFile(plain, "w", compression) as z:
+                for folder in folders:
+                    z.writestr(folder, b"")
+                for name, content in files.items():
+                    z.writestr(name, content)
+            self.behind_stub(plain, path)
+        return self.archive(key, make)
+
+    def behind_stub(self, plain, path):
+        with open(path, "wb") as out:
+            out.write(self.stub())
+            with open(plain, "rb") as z:
+                shutil.copyfileobj(z, out)
+        subprocess.run(["zip", "-q", "-A", path], check=True)
+
+    def empty_archive(self):
+        def make(path):
+            stub = self.stub()
+            with open(path, "wb") as out:
+                out.write(stub)
+                out.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, len(stub), 0))
+        return self.archive("empty", make)
+
+    def big_archive(self):
+        """One stored entry of 256 MiB, so a run lasts long enough to watch."""
+        def make(path):
+            block = random.Random(5).randbytes(1 << 20)
+            plain = path + ".zip"
+            with zipfile.ZipFile(plain, "w", zipfile.ZIP_STORED) as z:
+                with z.open("big.bin", "w", force_zip64=False) as entry:
+                    for _ in range(256):
+                        entry.write(block)
+            self.behind_stub(plain, path)
+            self.big_content = block * 256
+        return self.archive("big", make)
+
+    def secret_archive(self, kind):
+        source = self.source("secret", SECRET_FILES)
+        if kind == "traditional":
+            def make(path):
+                subprocess.run(["zip", "-q", "-P", PASSWORD_TEXT, path + ".zip"] +
+                               list(SECRET_FILES), cwd=source, check=True)
+                self.behind_stub(path + ".zip", path)
+        else:
+            def make(path):
+                stub = os.path.join(self.work, "stub.exe")
+                shutil.copyfile(self.options.extractor, stub)
+                entries = ["%s=%s" % (name, wine_path(os.path.join(source, name)))
+                           for name in SECRET_FILES]
+                code, output = self.session.run_wine(
+                    [self.options.make_sfx, wine_path(path), wine_path(stub), "--aes", kind.split("-")[1],
+                     PASSWORD_TEXT] + entries, 120)
+                if code != 0:
+                    raise RuntimeError("make_sfx failed: " + output)
+        return self.archive("secret-" + kind, make), source
+
+
+# The cases. Each returns its Case; a case with problems fails.
+
+STARTUP_VARIANTS = [
+    # label, file name, environment, show command, arguments
+    ("setup", "setup.exe", [("TEMP", "TEMPDIR")], None, ""),
+    ("arguments", "setup.exe", [("TEMP", "TEMPDIR")], None, ' /s -d "c:\\else where" /overwrite'),
+    ("temp-unset", "setup.exe", [("TEMP", None)], None, ""),
+    ("temp-empty", "setup.exe", [("TEMP", "")], None, ""),
+    ("temp-too-long", "setup.exe", [("TEMP", "c:\\" + "t" * 300)], None, ""),
+    ("long-name", "n" * 86 + ".exe", [("TEMP", "TEMPDIR")], None, ""),
+    ("minimised", "setup.exe", [("TEMP", "TEMPDIR")], SW_SHOWMINIMIZED, ""),
+]
+
+
+def startup(harness, label, file_name, environment, show, arguments):
+    case = Case(harness, "startup-" + label)
+    program = case.program(harness.zipped("small", SMALL_FILES), file_name)
+    temp = wine_path(os.path.join(case.folder, "temp dir"))
+    environment = [(n, temp if v == "TEMPDIR" else v) for n, v in environment]
+    steps = opening(program, environment, show, arguments)
+    if len(file_name) + len(PREFIX) + 1 > 99:
+        steps.append(step("caption-starts", PREFIX + file_name[:74], 99))
+    else:
+        steps.append(step("caption", PREFIX + file_name + "]"))
+    expected_temp = dict(environment).get("TEMP")
+    if not expected_temp or len(expected_temp) >= 260:
+        expected_temp = "c:\\Temp"
+    steps += [step("text", EDIT, expected_temp), step("iconic", 1 if show else 0)]
+    if label == "setup":
+        steps += [step("text", LABEL, INSTRUCTION), step("text", UNZIP, "Unzip"),
+                  step("text", ABORT, "Abort"), step("text", CLOSE, "Close"),
+                  step("text", BROWSE, "Browse"),
+                  step("text", OVERWRITE, "Overwrite Existing Files"),
+                  step("text", "STATIC#2", "Destination Directory:"),
+                  # The first paint has replaced the initial "Unzipping: ".
+                  step("wait-text", STATUS, " ", 5000), step("checked", OVERWRITE, 0),
+                  step("progress", BAR, 0), step("screenshot", "main-idle")]
+    case.run(steps + closing(), WINDOW_MS + 10000)
+    return case
+
+
+def browse_cancel(harness):
+    case = Case(harness, "browse-cancel")
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    steps = opening(program) + [
+        step("set-text", EDIT, "c:\\kept"), step("click", BROWSE),
+        step("dialog", "*", DIALOG_MS), step("screenshot", "browse"),
+        step("dialog-click", CANCEL), step("dialog-gone", DIALOG_MS),
+        step("text", EDIT, "c:\\kept")] + closing()
+    case.run(steps, WINDOW_MS + 2 * DIALOG_MS)
+    return case
+
+
+SUCCESS_VARIANTS = [
+    # label, files, folder entries, entry count
+    ("three", {"a.txt": b"first\n" * 3000, "sub/b.bin": bytes(range(256)) * 100}, ["sub/"], 3),
+    ("one", {"only.txt": b"the one entry\n" * 100}, [], 1),
+]
+
+
+def success(harness, label, files, folders, count):
+    case = Case(harness, "success-" + label)
+    program = case.program(harness.zipped("success-" + label, files, folders))
+    # An Abort before any Unzip must leave no trace on the run.
+    steps = opening(program) + [step("click", ABORT)] + unzip_into(case.destination) + [
+        step("wait-text", STATUS, success_text(count), RUN_MS), step("progress", BAR, 0),
+        step("no-dialog", "*", 1000), step("screenshot", "main-finished"),
+        # Shown again, the window no longer claims a run it has forgotten.
+        step("repaint"), step("wait-text", STATUS, " ", 5000)] + closing()
+    case.run(steps, WINDOW_MS + RUN_MS)
+    case.same_tree(harness.source("success-" + label, files))
+    return case
+
+
+def empty_archive(harness):
+    case = Case(harness, "empty-archive")
+    program = case.program(harness.empty_archive())
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-text", STATUS, " ", RUN_MS), step("progress", BAR, 0),
+        step("no-dialog", "*", 1500)] + closing()
+    case.run(steps, WINDOW_MS + RUN_MS)
+    return case
+
+
+def progress(harness):
+    case = Case(harness, "progress")
+    program = case.program(harness.big_archive())
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-text-starts", STATUS, "Unzipping: big.bin", RUN_MS),
+        step("wait-progress", BAR, 1, RUN_MS), step("screenshot", "main-running"),
+        step("wait-progress", BAR, 32768, RUN_MS),
+        step("wait-text", STATUS, success_text(1), RUN_MS), step("progress", BAR, 0)] + closing()
+    case.run(steps, WINDOW_MS + 3 * RUN_MS)
+    check_big_file(harness, case)
+    return case
+
+
+def check_big_file(harness, case):
+    path = os.path.join(case.destination, "big.bin")
+    if not os.path.isfile(path):
+        case.problems.append("big.bin was not extracted")
+        return
+    with open(path, "rb") as f:
+        if f.read() != harness.big_content:
+            case.problems.append("big.bin differs from the entry")
+
+
+OVERWRITE_VARIANTS = [
+    # label, clicks on the check box, files kept
+    ("off", 0, True),
+    ("on", 1, False),
+    ("on-then-off", 2, True),
+]
+LOCAL_EDIT = b"a local edit that must survive" * 100
+
+
+def overwrite(harness, label, clicks, kept):
+    case = Case(harness, "overwrite-" + label)
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    source = harness.source("small", SMALL_FILES)
+    write_files(case.destination, {"a.txt": LOCAL_EDIT, "sub/deeper/c.bin": LOCAL_EDIT})
+    steps = opening(program) + [step("click", OVERWRITE)] * clicks + [
+        step("checked", OVERWRITE, clicks % 2)] + unzip_into(case.destination)
+    if kept:
+        steps += [step("dialog", "Warning Messages", RUN_MS),
+                  step("dialog-text", WARNINGS_TEXT, "a.txt: File Exists\r\nc.bin: File Exists"),
+                  step("dialog-icon", 32513), step("dialog-active")]
+        if label == "off":
+            steps.append(step("screenshot", "warnings"))
+        steps += [step("dialog-click", OK), step("dialog-gone", DIALOG_MS),
+                  step("wait-text", STATUS, " ", RUN_MS)]
+    else:
+        steps.append(step("wait-text", STATUS, success_text(3), RUN_MS))
+    case.run(steps + [step("no-dialog", "*", 1000)] + closing(), WINDOW_MS + 2 * RUN_MS)
+    if kept:
+        for name in ["a.txt", "sub/deeper/c.bin"]:
+            with open(os.path.join(case.destination, name), "rb") as f:
+                if f.read() != LOCAL_EDIT:
+                    case.problems.append("existing %s was changed" % name)
+        if not os.path.isfile(os.path.join(case.destination, "sub", "b.txt")):
+            case.problems.append("missing sub/b.txt was not extracted")
+    else:
+        case.same_tree(source)
+    return case
+
+
+def password_dialog(answer):
+    return [step("dialog", "Password Required", RUN_MS),
+            step("dialog-text", PROMPT, "Please enter the password for file: a.txt"),
+            step("dialog-focus", OK), step("dialog-active"),
+            step("dialog-set-text", PASSWORD, answer), step("dialog-click", OK),
+            step("dialog-gone", DIALOG_MS)]
+
+
+PASSWORD_KINDS = ["traditional", "aes-4"]
+
+
+def password_right(harness, kind):
+    case = Case(harness, "password-%s" % kind)
+    archive, source = harness.secret_archive(kind)
+    program = case.program(archive)
+    steps = opening(program) + unzip_into(case.destination)
+    if kind == "traditional":
+        steps += [step("dialog", "Password Required", RUN_MS), step("screenshot", "password")]
+    # The second entry takes the password the first one proved.
+    steps += password_dialog("wrong guess") + password_dialog(PASSWORD_TEXT) + [
+        step("wait-text", STATUS, success_text(2), RUN_MS), step("no-dialog", "*", 1000)]
+    case.run(steps + closing(), WINDOW_MS + 4 * RUN_MS)
+    case.same_tree(source)
+    return case
+
+
+CANCEL_WAYS = [
+    # kind, how the dialog is left
+    ("traditional", [step("dialog-click", CANCEL)]),
+    ("aes-4", [step("dialog-click", CANCEL)]),
+    ("traditional", [step("dialog-escape")]),
+    ("aes-4", [step("dialog-close")]),
+]
+
+
+def password_cancel(harness, index, kind, leave):
+    case = Case(harness, "password-cancel-%d-%s" % (index, kind))
+    program = case.program(harness.secret_archive(kind)[0])
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("dialog", "Password Required", RUN_MS)] + leave + [
+        step("dialog-gone", DIALOG_MS)] + error_dialog(
+            ABORTED, "error-aborted" if index == 0 else None) + [
+        step("no-dialog", "*", 1000)] + closing()
+    case.run(steps, WINDOW_MS + 3 * RUN_MS)
+    return case
+
+
+def second_unzip(harness):
+    case = Case(harness, "second-unzip")
+    program = case.program(harness.big_archive())
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("click", UNZIP)] + error_dialog(BUSY) + [
+        step("wait-text", STATUS, success_text(1), RUN_MS), step("no-dialog", "*", 1500)
+    ] + closing()
+    case.run(steps, WINDOW_MS + 2 * RUN_MS)
+    check_big_file(harness, case)
+    return case
+
+
+def abort_run(harness):
+    case = Case(harness, "abort")
+    program = case.program(harness.big_archive())
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-progress", BAR, 1, RUN_MS), step("click", ABORT)] + error_dialog(ABORTED) + [
+        step("progress", BAR, 0)] + closing()
+    case.run(steps, WINDOW_MS + 2 * RUN_MS)
+    if os.path.exists(os.path.join(case.destination, "big.bin")):
+        case.problems.append("the partial big.bin was left behind")
+    return case
+
+
+def close_running(harness):
+    case = Case(harness, "close-running")
+    program = case.program(harness.big_archive())
+    # The stopped run's error may show while the window closes: a user
+    # answers it, and the program must still end with 0.
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-progress", BAR, 1, RUN_MS), step("click", CLOSE),
+        step("exit-dismissing", "Error Message", RUN_MS, 0)]
+    case.run(steps, WINDOW_MS + 2 * RUN_MS)
+    return case
+
+
+def close_box_running(harness):
+    """The caption's close box does not wait for the run; the process must
+    still end cleanly, with 0."""
+    case = Case(harness, "close-box-running")
+    program = case.program(harness.big_archive())
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-progress", BAR, 1, RUN_MS), step("close-box"), step("exit", RUN_MS, 0)]
+    case.run(steps, WINDOW_MS + 2 * RUN_MS)
+    return case
+
+
+def not_an_archive(harness):
+    case = Case(harness, "not-an-archive")
+    program = case.program(harness.options.extractor)
+    steps = opening(program) + unzip_into(case.destination) + error_dialog(NOT_ZIP, "error") + [
+        step("running")] + closing()
+    case.run(steps, WINDOW_MS + 2 * DIALOG_MS)
+    return case
+
+
+PLANTED = ["comctl32", "shell32", "ole32"]
+# Wine prefers a DLL of this name found beside the program, as Windows would.
+PREFER_PLANTED = {"WINEDLLOVERRIDES": ",".join(PLANTED) + "=n,b"}
+
+
+def planted_control(harness):
+    """A program that loads the same names carelessly, started the same way,
+    must load the planted DLLs: else the planted-DLL case could not see a
+    load at all."""
+    case = Case(harness, "planted-control")
+    plant(harness, case, PLANTED)
+    loader = os.path.join(case.folder, "loader.exe")
+    shutil.copyfile(harness.options.naive_loader, loader)
+    command = wine_path(loader) + "".join(" %s.dll" % name for name in PLANTED)
+    case.run([step("start", command), step("exit", 20000, 0)], 20000, PREFER_PLANTED)
+    for name in PLANTED:
+        if not os.path.exists(os.path.join(case.folder, name + ".dll.loaded")):
+            case.problems.append("a careless load of %s.dll did not take the planted one" % name)
+    return case
+
+
+def planted_dlls(harness):
+    """DLLs of system names beside the program must never be loaded, also
+    not when the user browses; the program still works."""
+    case = Case(harness, "planted-dlls")
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    plant(harness, case, PLANTED)
+    steps = opening(program) + [
+        step("progress", BAR, 0), step("click", BROWSE), step("dialog", "*", DIALOG_MS),
+        step("dialog-click", CANCEL), step("dialog-gone", DIALOG_MS)] + unzip_into(
+            case.destination) + [step("wait-text", STATUS, success_text(3), RUN_MS)] + closing()
+    case.run(steps, WINDOW_MS + RUN_MS + 2 * DIALOG_MS, PREFER_PLANTED)
+    case.same_tree(harness.source("small", SMALL_FILES))
+    for name in PLANTED:
+        if os.path.exists(os.path.join(case.folder, name + ".dll.loaded")):
+            case.problems.append("the planted %s.dll was loaded" % name)
+    return case
+
+
+def plant(harness, case, names):
+    for name in names:
+        shutil.copyfile(os.path.join(harness.options.planted, name + ".dll"),
+                        os.path.join(case.folder, name + ".dll"))
+
+
+def planted_msvcrt(harness):
+    """Reported, not judged: a C runtime the program imports is bound by the
+    loader before the program's first instruction, where no search order
+    set by the program can act."""
+    case = Case(harness, "planted-msvcrt")
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    plant(harness, case, ["msvcrt"])
+    case.run(opening(program) + closing(), WINDOW_MS + 10000, {"WINEDLLOVERRIDES": "msvcrt=n,b"})
+    imports = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", harness.options.extractor],
+                             capture_output=True, text=True).stdout
+    dlls = sorted({line.split(":", 1)[1].strip().lower() for line in imports.splitlines()
+                   if "DLL Name:" in line})
+    loaded = os.path.exists(os.path.join(case.folder, "msvcrt.dll.loaded"))
+    print("NOTE planted-msvcrt: the program imports %s; the planted msvcrt.dll was %s; the run %s"
+          % (", ".join(dlls) or "nothing", "LOADED" if loaded else "not loaded",
+             "failed: " + "; ".join(case.problems[:2]) if case.problems else "worked"))
+    case.problems = []
+    return case
+
+
+def all_cases():
+    cases = [("startup-" + v[0], lambda h, v=v: startup(h, *v)) for v in STARTUP_VARIANTS]
+    cases.append(("browse-cancel", browse_cancel))
+    cases += [("success-" + v[0], lambda h, v=v: success(h, *v)) for v in SUCCESS_VARIANTS]
+    cases.append(("empty-archive", empty_archive))
+    cases += [("overwrite-" + v[0], lambda h, v=v: overwrite(h, *v)) for v in OVERWRITE_VARIANTS]
+    cases += [("password-" + k, lambda h, k=k: password_right(h, k)) for k in PASSWORD_KINDS]
+    cases += [("password-cancel-%d-%s" % (i, w[0]), lambda h, i=i, w=w: password_cancel(h, i, *w))
+              for i, w in enumerate(CANCEL_WAYS)]
+    cases += [("progress", progress), ("second-unzip", second_unzip), ("abort", abort_run),
+              ("close-running", close_running), ("close-box-running", close_box_running), ("not-an-archive", not_an_archive),
+              ("planted-control", planted_control), ("planted-dlls", planted_dlls),
+              ("planted-msvcrt", planted_msvcrt)]
+    return cases
+
+
+def main():
+    parser = argparse.ArgumentParser(usage=__doc__)
+    for name in ["extractor", "driver", "make-sfx", "planted", "naive-loader", "wine",
+                 "screenshots"]:
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("cases", nargs="*", help="names of the cases to run (all by default)")
+    options = parser.parse_args()
+    if not os.environ.get("WINEPREFIX"):
+        print("SKIP: WINEPREFIX is not set; run the tests through scripts/test.sh")
+        return SKIPPED
+    for tool in ["zip", "Xvfb"]:
+        if shutil.which(tool) is None and not (tool == "Xvfb" and os.environ.get("DISPLAY")):
+            print("SKIP: %s is not installed" % tool)
+            return SKIPPED
+    chosen = [c for c in all_cases() if not options.cases or c[0] in options.cases]
+    work = tempfile.mkdtemp(prefix="extractor-gui-")
+    failed = 0
+    try:
+        with Display():
+            harness = Harness(options, Session(options.wine, options.driver, options.screenshots),
+                              work)
+            for name, run in chosen:
+                case = run(harness)
+                print("%s %s" % ("FAIL" if case.problems else "ok  ", name), flush=True)
+                for problem in case.problems:
+                    print("     " + problem)
+                failed += bool(case.problems)
+    finally:
+        if options.keep:
+            print("work folder kept: " + work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+    print("screenshots: " + options.screenshots)
+    print("%d of %d case(s) failed" % (failed, len(chosen)) if failed else
+          "all %d cases passed" % len(chosen))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

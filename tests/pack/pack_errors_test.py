@@ -1,0 +1,276 @@
+"""extractor-pack's failures: each message and exit code, and that a failed
+run leaves no output, volume or temporary file behind (and an output of an
+earlier run as it was). Natively also the password prompt and the progress
+line on a terminal.
+
+usage: pack_errors_test.py EXTRACTOR_PACK EXTRACTOR_CLI [WINE_RUNNER]
+"""
+
+import os
+import random
+import socket
+import sys
+import tempfile
+import shutil
+import zipfile
+
+from packrun import PASSWORD, Checker, listing, programs, tree_difference, write_files
+
+PREFIX = "extractor-pack: "
+
+
+class Errors:
+    def __init__(self, packer, cli, work, check):
+        self.packer, self.cli, self.work, self.check = packer, cli, work, check
+        self.stub = os.path.join(work, "stub.bin")
+        with open(self.stub, "wb") as f:
+            f.write(b"MZ" + bytes(100000))
+        self.count = 0
+
+    def path(self, p):
+        return self.packer.path(p)
+
+    def fails(self, label, args, message, code=1, output_name="setup.exe", stub=True):
+        """Runs the packer into a folder of its own, which must look afterwards
+        as before: an earlier setup.exe there stays as it was."""
+        self.count += 1
+        folder = os.path.join(self.work, "out%d" % self.count)
+        os.makedirs(folder)
+        earlier = os.path.join(folder, "setup.exe")
+        with open(earlier, "wb") as f:
+            f.write(b"an earlier run")
+        output = os.path.join(folder, output_name.rstrip("/"))
+        if output_name.endswith("/"):
+            os.makedirs(output)
+        before = listing(folder)
+        stub_args = ["--stub", self.path(self.stub)] if stub else []
+        got_code, out, err = self.packer.run("-o", self.path(output), *stub_args, *args,
+                                             timeout=600)
+        self.check.equal(label + ": exit", got_code, code)
+        if code == 2:
+            self.check.equal(label + ": usage", err.startswith(PREFIX + message) and
+                             "usage:" in err, True)
+        else:
+            self.check.equal(label + ": message", err, PREFIX + message + "\n")
+        self.check.equal(label + ": left behind", listing(folder), before)
+        with open(earlier, "rb") as f:
+            self.check.equal(label + ": earlier output", f.read(), b"an earlier run")
+        return output
+
+
+def sparse(path, size):
+    with open(path, "wb") as f:
+        f.truncate(size)
+
+
+def usage(e, source):
+    p = e.path(source)
+    cases = [
+        ("no inputs", [], "nothing to pack"),
+        ("unknown option", ["--bogus", p], "unknown option --bogus"),
+        ("level 10", ["--level", "10", p], "--level takes 0 to 9, not 10"),
+        ("small volumes", ["--split", "1k", p], "--split takes a size of at least 64k"),
+        ("bad size", ["--disks", "12q", p], "--disks takes a size of at least 64k"),
+        ("encryption without password", ["--encryption", "aes", p], "--encryption needs --password"),
+        ("aes kind 5", ["--aes-kind", "5", p], "--aes-kind takes 2, 3 or 4, not 5"),
+        ("split and disks", ["--split", "1M", "--disks", "1M", p], "--split and --disks exclude"),
+        ("from-zip and paths", ["--from-zip", p, p], "--from-zip takes no other files"),
+        ("password without terminal", ["--encryption", "aes", p, "--password"],
+         "--password needs a value when"),
+    ]
+    for label, args, message in cases:
+        e.fails(label, args, message, code=2)
+    code, out, err = e.packer.run("--help")
+    e.check.equal("--help", (code, out.startswith("usage: extractor-pack"), err), (0, True, ""))
+
+
+def failures(e, source):
+    w = e.work
+    missing = os.path.join(w, "no-such-folder")
+    e.fails("missing input", [e.path(missing)], "cannot find " + e.path(missing))
+    e.fails("missing stub", ["--stub", e.path(missing), e.path(source)],
+            "cannot find the program %s (give one with --stub)" % e.path(missing), stub=False)
+
+    odd = os.path.join(w, "odd")
+    os.makedirs(odd)
+    write_files(odd, {"a.txt": b"a"})
+    sock = socket.socket(socket.AF_UNIX)
+    sock.bind(os.path.join(odd, "socket"))
+    socket_path = e.path(os.path.join(odd, "socket"))
+    # Windows knows no sockets among files: to it the name is not there.
+    e.fails("unreadable: a socket", [e.path(odd)],
+            ("cannot find %s" if e.packer.runner else "cannot read %s: not a file or folder")
+            % socket_path)
+    sock.close()
+    if os.getuid() != 0 and not e.packer.runner:
+        locked = os.path.join(w, "locked.txt")
+        write_files(w, {"locked.txt": b"secret"})
+        os.chmod(locked, 0)
+        e.fails("unreadable: no permission", [e.path(locked)], "cannot read " + e.path(locked))
+
+    nowhere = os.path.join(w, "no-such-folder", "setup.exe")
+    code, _, err = e.packer.run("-o", e.path(nowhere), "--stub", e.path(e.stub), e.path(source))
+    e.check.equal("output folder missing", (code, err), (1, PREFIX + "cannot write " +
+                                                          e.path(nowhere) + "\n"))
+    e.fails("output is a folder", [e.path(source)], "cannot write %s: a folder"
+            % e.path(os.path.join(w, "out%d" % (e.count + 1), "sub")), output_name="sub/")
+
+    many = os.path.join(w, "many")
+    os.makedirs(many)
+    for i in range(65535):
+        os.close(os.open(os.path.join(many, "%05d" % i), os.O_CREAT | os.O_WRONLY))
+    e.fails("too many entries", [e.path(many)],
+            "too many entries (65536): an archive without ZIP64 holds at most 65,535")
+    shutil.rmtree(many)
+
+    huge = os.path.join(w, "huge")
+    os.makedirs(huge)
+    sparse(os.path.join(huge, "big.bin"), 4 * 1024**3)
+    e.fails("file of 4 GB", [e.path(huge)], "cannot pack %s: a file of 4 GB or more needs ZIP64, "
+            "which the extractor does not read" % e.path(os.path.join(huge, "big.bin")))
+    os.remove(os.path.join(huge, "big.bin"))
+    sparse(os.path.join(huge, "half1.bin"), 2200 * 1024**2)
+    sparse(os.path.join(huge, "half2.bin"), 2200 * 1024**2)
+    e.fails("archive over 4 GB", ["--level", "0", e.path(huge)],
+            "the archive would be larger than 4 GB: pack fewer files or use --split")
+    shutil.rmtree(huge)
+
+    e.fails("split output name", ["--split", "1M", e.path(source)],
+            "--split needs an output name with an extension, such as setup.exe",
+            output_name="setup")
+    e.fails("split output named like a volume", ["--split", "1M", e.path(source)],
+            "--split: the volumes take names ending in digits and zip; setup.zip would be one "
+            "of them", output_name="setup.zip")
+
+    # Failures after volumes have been written.
+    big = os.path.join(w, "big")
+    write_files(big, {"random.bin": random.Random(3).randbytes(999 * 65536 + 100)})
+    e.fails("more than 999 volumes", ["--level", "0", "--split", "64k", e.path(big)],
+            "more than 999 volumes: choose a larger volume size")
+    write_files(big, {"random.bin": random.Random(3).randbytes(200000)})
+    e.fails("program does not fit on a disk", ["--disks", "64k", e.path(big)],
+            "the program and the directory (100134 bytes) do not fit on one disk")
+    shutil.rmtree(big)
+
+
+def from_zip_failures(e):
+    w = e.work
+    junk = os.path.join(w, "junk.zip")
+    with open(junk, "wb") as f:
+        f.write(b"no archive here" * 1000)
+    e.fails("from-zip: no archive", ["--from-zip", e.path(junk)],
+            e.path(junk) + " is not a ZIP archive")
+    missing = os.path.join(w, "missing.zip")
+    e.fails("from-zip: missing", ["--from-zip", e.path(missing)], "cannot find " + e.path(missing))
+    zip64 = os.path.join(w, "zip64.zip")
+    limit = zipfile.ZIP_FILECOUNT_LIMIT
+    zipfile.ZIP_FILECOUNT_LIMIT = 1  # two entries are then written with ZIP64 records
+    try:
+        with zipfile.ZipFile(zip64, "w") as z:
+            z.writestr("a.txt", b"a")
+            z.writestr("b.txt", b"b")
+    finally:
+        zipfile.ZIP_FILECOUNT_LIMIT = limit
+    e.fails("from-zip: ZIP64", ["--from-zip", e.path(zip64)],
+            e.path(zip64) + " is a ZIP64 archive, which the extractor does not read: it cannot "
+            "become a self-extracting file")
+
+
+def interrupted(e):
+    """Ctrl-C in the middle of a file: the run ends as a failure, leaving nothing."""
+    if e.packer.runner:
+        print("SKIP interrupt: natively only")
+        return
+    import signal
+    import subprocess
+    import time
+    folder = os.path.join(e.work, "interrupted")
+    write_files(folder, {"in/random.bin": random.Random(9).randbytes(40 << 20)})
+    process = subprocess.Popen([e.packer.exe, "-o", "setup.exe", "--stub", e.stub, "--level", "9",
+                                "in"], cwd=folder, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE)
+    time.sleep(0.5)
+    process.send_signal(signal.SIGINT)
+    _, err = process.communicate(timeout=120)
+    e.check.equal("interrupt", (process.returncode, err), (1, b"extractor-pack: interrupted\n"))
+    e.check.equal("interrupt: left behind", listing(folder), ["in"])
+
+
+def on_terminal(packer, arguments, answers):
+    """Runs the packer on a terminal, typing each answer after a prompt."""
+    import pty
+    import select
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.execv(packer.exe, [packer.exe] + arguments)
+    seen, typed = b"", 0
+    while True:
+        ready, _, _ = select.select([terminal], [], [], 60)
+        if not ready:
+            os.kill(pid, 9)
+            break
+        try:
+            chunk = os.read(terminal, 1000)
+        except OSError:
+            break
+        if not chunk:
+            break
+        seen += chunk
+        if typed < len(answers) and seen.count(b"Password") > typed:
+            os.write(terminal, answers[typed].encode() + b"\n")
+            typed += 1
+    _, status = os.waitpid(pid, 0)
+    return os.waitstatus_to_exitcode(status), seen.decode("utf-8", "replace")
+
+
+def terminal(e, source):
+    if e.packer.runner:
+        print("SKIP terminal: no terminal under Wine")
+        return
+    w = e.work
+    sfx = os.path.join(w, "asked.exe")
+    # Without a value (here: before another option) the password is asked for.
+    args = ["-o", sfx, "--stub", e.stub, "--password", "--encryption", "traditional", source]
+    code, seen = on_terminal(e.packer, args, [PASSWORD, PASSWORD])
+    e.check.equal("prompt: exit", code, 0)
+    e.check.equal("prompt: not echoed", PASSWORD in seen, False)
+    out = os.path.join(w, "asked-out")
+    code, _, err = e.cli.run("--password", PASSWORD, sfx, out)
+    e.check.equal("prompt: extraction with the password typed", (code, err), (0, ""))
+    e.check.equal("prompt: tree", tree_difference(source, os.path.join(out, "src")), [])
+    code, seen = on_terminal(e.packer, args, [PASSWORD, "something else"])
+    e.check.equal("prompt: answers differ", (code, "the passwords given differ" in seen), (1, True))
+
+    slow = os.path.join(w, "slow")
+    write_files(slow, {"%d.bin" % i: random.Random(i).randbytes(8 << 20) for i in range(4)})
+    code, seen = on_terminal(e.packer, ["-o", os.path.join(w, "slow.exe"), "--stub", e.stub,
+                                        "--level", "9", slow], [])
+    e.check.equal("progress: exit", code, 0)
+    e.check.equal("progress: a line with files, bytes and percent",
+                  "/5 files" in seen and "/33.6 MB" in seen and "100%" in seen, True)
+    shutil.rmtree(slow)
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        print(__doc__)
+        return 2
+    packer, cli = programs(sys.argv)
+    check = Checker()
+    work = tempfile.mkdtemp(prefix="extractor-pack-errors-")
+    try:
+        e = Errors(packer, cli, work, check)
+        source = os.path.join(work, "src")
+        write_files(source, {"a.txt": b"alpha\n" * 100, "sub/b.txt": b"beta\n"})
+        usage(e, source)
+        failures(e, source)
+        from_zip_failures(e)
+        terminal(e, source)
+        interrupted(e)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return check.report()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

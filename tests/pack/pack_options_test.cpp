@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "options.h"
+
+namespace extractor::pack {
+namespace {
+
+TEST(PackSizeTest, SuffixesAndLimits) {
+  struct Case {
+    const char* text;
+    std::optional<uint32_t> bytes;
+  } cases[] = {
+      {"65536", 65536u},           {"1440k", 1440u * 1024},
+      {"1440K", 1440u * 1024},     {"700M", 700u << 20},
+      {"4095M", 4095u << 20},      {"4096M", std::nullopt},
+      {"4294967295", 0xFFFFFFFFu}, {"4294967296", std::nullopt},
+      {"", std::nullopt},          {"k", std::nullopt},
+      {"12kb", std::nullopt},      {"-5", std::nullopt},
+      {"1.5M", std::nullopt},      {"99999999999999999999", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(parseSize(c.text), c.bytes) << c.text;
+}
+
+TEST(PackOptionsTest, PasswordFormsAndDefaults) {
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<std::string> password;
+    bool asked;
+    Encryption encryption;
+    std::vector<std::string> inputs;
+  } cases[] = {
+      {{"-o", "s.exe", "dir"}, std::nullopt, false, Encryption::None, {"dir"}},
+      {{"-o", "s.exe", "--password", "pw", "dir"}, "pw", false, Encryption::Aes, {"dir"}},
+      {{"-o", "s.exe", "--password=", "dir"}, "", false, Encryption::Aes, {"dir"}},
+      {{"-o", "s.exe", "dir", "--password"}, std::nullopt, true, Encryption::Aes, {"dir"}},
+      {{"-o", "s.exe", "--password", "--encryption", "traditional", "dir"},
+       std::nullopt,
+       true,
+       Encryption::Traditional,
+       {"dir"}},
+      {{"--output=s.exe", "--", "--password"},
+       std::nullopt,
+       false,
+       Encryption::None,
+       {"--password"}},
+  };
+  for (const Case& c : cases) {
+    std::string problem;
+    std::optional<Options> options = parseOptions(c.args, problem);
+    ASSERT_TRUE(options) << problem;
+    EXPECT_EQ(options->password, c.password);
+    EXPECT_EQ(options->askPassword, c.asked);
+    EXPECT_EQ(options->encryption, c.encryption);
+    EXPECT_EQ(options->inputs, c.inputs);
+    EXPECT_EQ(options->output, "s.exe");
+  }
+}
+
+}  // namespace
+}  // namespace extractor::pack

@@ -1,0 +1,269 @@
+"""Self-extracting files made by extractor-pack come back byte for byte and
+with their times through extractor-cli: every level, both encryptions, the
+three AES kinds, split files and removable disks, and archives of other
+tools copied with --from-zip. Other ZIP readers accept the output, also
+after it has been signed.
+
+usage: pack_roundtrip_test.py EXTRACTOR_PACK EXTRACTOR_CLI [WINE_RUNNER]
+"""
+
+import errno
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+from packrun import PASSWORD, Checker, listing, make_tree, programs, times_difference
+from packrun import tree_difference
+
+os.environ["TZ"] = "UTC"  # the extractor takes the stored local time as UTC
+
+
+class Run:
+    def __init__(self, packer, cli, work, check):
+        self.packer, self.cli, self.work, self.check = packer, cli, work, check
+        self.source = make_tree(os.path.join(work, "src"))
+        self.stub = cli.exe
+
+    def pack(self, label, args, inputs=None, stub=None):
+        folder = os.path.join(self.work, label)
+        os.makedirs(folder)
+        sfx = os.path.join(folder, "setup.exe")
+        inputs = [self.packer.path(self.source)] if inputs is None else inputs
+        code, _, err = self.packer.run("-o", self.packer.path(sfx), "--stub",
+                                       self.packer.path(stub or self.stub), *args, *inputs,
+                                       timeout=300)
+        self.check.equal(label + ": packer exit", (code, err), (0, ""))
+        return sfx
+
+    def extract(self, label, sfx, password=None, expected=None, cwd=None):
+        out = os.path.join(self.work, label + "-out")
+        args = ["--password", password] if password else []
+        code, _, err = self.cli.run(*args, self.cli.path(sfx), self.cli.path(out), cwd=cwd,
+                                    timeout=300)
+        self.check.equal(label + ": extraction", (code, err), (0, ""))
+        expected = expected or os.path.join(self.work, "src-parent")
+        self.check.equal(label + ": tree", tree_difference(expected, out), [])
+        self.check.equal(label + ": times", times_difference(expected, out), [])
+
+
+def round_trips(run):
+    cases = [("level-%d" % level, ["--level", str(level)], None) for level in range(10)]
+    cases += [
+        ("traditional", ["--encryption", "traditional", "--password", PASSWORD], PASSWORD),
+        ("traditional-stored", ["--level", "0", "--encryption", "traditional",
+                                "--password=" + PASSWORD], PASSWORD),
+        ("aes-default", ["--password", PASSWORD], PASSWORD),
+    ]
+    cases += [("aes-%d" % kind, ["--encryption", "aes", "--aes-kind", str(kind),
+                                 "--password", PASSWORD], PASSWORD) for kind in (2, 3, 4)]
+    # Volume ends fall inside deflated, stored, traditional and AES data.
+    cases += [
+        ("split", ["--split", "64k"], None),
+        ("split-stored", ["--split", "1M", "--level", "0"], None),
+        ("split-traditional", ["--split", "100k", "--encryption", "traditional",
+                               "--password", PASSWORD], PASSWORD),
+        ("split-aes", ["--split", "70001", "--password", PASSWORD], PASSWORD),
+        ("split-one-volume", ["--split", "100M"], None),
+    ]
+    for label, args, password in cases:
+        sfx = run.pack(label, args)
+        run.extract(label, sfx, password)
+    volumes = listing(os.path.join(run.work, "split"))
+    run.check.equal("split volumes named by the rule",
+                    [v for v in volumes if not v.startswith("setup.")], [])
+    run.check.equal("split: setup.zip is the last volume", "setup.zip" in volumes, True)
+    run.check.equal("one volume is a plain file", listing(os.path.join(run.work, "split-one-volume")),
+                    ["setup.exe"])
+
+
+def other_readers(run):
+    """Info-ZIP unzip and Python's zipfile read the output as it is."""
+    for label, password in [("level-6", None), ("traditional", PASSWORD)]:
+        sfx = os.path.join(run.work, label, "setup.exe")
+        if shutil.which("unzip"):
+            args = ["-P", password] if password else []
+            done = subprocess.run(["unzip", "-tq", *args, sfx], capture_output=True)
+            run.check.equal(label + ": unzip -t", done.returncode, 0)
+        with zipfile.ZipFile(sfx) as z:
+            if password:
+                z.setpassword(password.encode())
+            run.check.equal(label + ": zipfile testzip", z.testzip(), None)
+            names = sorted(z.namelist())
+        run.check.equal(label + ": names as zipfile reads them",
+                        "src/naïve/café.txt" in names and "src/empty_dir/deeper/" in names, True)
+
+
+def latin_copy(source, target):
+    """The tree with its names in Windows-1252, as Info-ZIP stores names it
+    does not flag as UTF-8 and the extractor reads them."""
+    for folder, dirs, files in os.walk(source):
+        relative = os.path.relpath(folder, source)
+        latin = os.path.join(os.fsencode(target), os.fsencode(relative).decode().encode("cp1252"))
+        os.makedirs(latin, exist_ok=True)
+        for name in files:
+            shutil.copy2(os.path.join(folder, name), os.path.join(latin, name.encode("cp1252")))
+
+
+def from_zip(run):
+    source = run.source
+    latin = os.path.join(run.work, "src-latin")
+    latin_copy(source, latin)
+    makers = [
+        ("zip-9", "zip", ["zip", "-qr", "-9", "OUT", "."], None),
+        ("zip-encrypted", "zip", ["zip", "-qr", "-P", PASSWORD, "OUT", "."], PASSWORD),
+        ("7z", "7z", ["7z", "a", "-tzip", "-mm=Deflate", "OUT", "."], None),
+        ("7z-zipcrypto", "7z", ["7z", "a", "-tzip", "-mem=ZipCrypto", "-p" + PASSWORD, "OUT",
+                                "."], PASSWORD),
+        ("python", None, None, None),
+    ]
+    for label, tool, command, password in makers:
+        packed = latin if tool == "zip" else source
+        if tool and shutil.which(tool) is None:
+            print("SKIP from-zip %s: %s is not installed" % (label, tool))
+            continue
+        plain = os.path.join(run.work, label + ".zip")
+        if command:
+            subprocess.run([plain if a == "OUT" else a for a in command], cwd=packed, check=True,
+                           stdout=subprocess.DEVNULL)
+        else:
+            with zipfile.ZipFile(plain, "w", zipfile.ZIP_DEFLATED) as z:
+                for folder, dirs, files in sorted(os.walk(source)):
+                    for name in sorted(dirs) + sorted(files):
+                        full = os.path.join(folder, name)
+                        z.write(full, os.path.relpath(full, source))
+        for variant, extra in [("", []), ("-split", ["--split", "64k"])]:
+            sfx = run.pack("from-" + label + variant, ["--from-zip", run.packer.path(plain)] + extra,
+                           inputs=[])
+            out = os.path.join(run.work, "from-%s%s-out" % (label, variant))
+            args = ["--password", password] if password else []
+            code, _, err = run.cli.run(*args, run.cli.path(sfx), run.cli.path(out), timeout=300)
+            run.check.equal("from-zip %s%s: extraction" % (label, variant), (code, err), (0, ""))
+            run.check.equal("from-zip %s%s: tree" % (label, variant),
+                            tree_difference(source, out), [])
+
+
+def signed(run):
+    """A signature appended to a packed program leaves the archive readable."""
+    if not run.stub.lower().endswith(".exe"):
+        print("SKIP signing: the stub is no Windows program in this build")
+        return
+    if shutil.which("osslsigncode") is None or shutil.which("openssl") is None:
+        print("SKIP signing: osslsigncode or openssl is not installed")
+        return
+    folder = os.path.join(run.work, "signing")
+    os.makedirs(folder)
+    key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                    "-out", cert, "-days", "2", "-subj", "/CN=extractor test"], check=True,
+                   capture_output=True)
+    for label, password in [("level-6", None), ("traditional", PASSWORD)]:
+        sfx = os.path.join(run.work, label, "setup.exe")
+        signed_sfx = os.path.join(folder, label + "-signed.exe")
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", sfx,
+                        "-out", signed_sfx], check=True, capture_output=True)
+        verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", signed_sfx],
+                                  capture_output=True, text=True)
+        run.check.equal(label + " signed: osslsigncode verify", verified.returncode, 0)
+        growth = os.path.getsize(signed_sfx) - os.path.getsize(sfx)
+        print("signature of %s: %d bytes (the end record is found up to 65,535 behind it)"
+              % (label, growth))
+        run.extract(label + "-signed", signed_sfx, password)
+
+
+def serve_disks(drive, disks, process, check):
+    """A user who keeps changing disks until the program reads one: the
+    label file is a pipe, so each look at the label is seen, and the disk is
+    exchanged only while the program waits for the label."""
+    fifo = os.path.join(drive, ".windows-label")
+    os.mkfifo(fifo)
+    answered = 0
+    deadline = time.time() + 120
+    while process.poll() is None and time.time() < deadline:
+        try:
+            fd = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+        except OSError as e:
+            if e.errno != errno.ENXIO:
+                raise
+            time.sleep(0.001)
+            continue
+        number = answered % len(disks) + 1
+        shutil.copyfile(disks[number - 1], os.path.join(drive, "setup.exe"))
+        os.write(fd, b"SETUP %03d\n" % number)
+        os.close(fd)
+        answered += 1
+        # Wait until the program has closed the label before the next look.
+        while process.poll() is None and fifo_open_in(process.pid, fifo):
+            time.sleep(0.0005)
+    if process.poll() is None:
+        process.kill()
+        check.failures.append("disks: the extraction did not end")
+    return answered
+
+
+def fifo_open_in(pid, path):
+    fd_dir = "/proc/%d/fd" % pid
+    try:
+        return any(os.readlink(os.path.join(fd_dir, fd)) == path for fd in os.listdir(fd_dir))
+    except OSError:
+        return False
+
+
+def removable_disks(run):
+    if run.cli.runner:
+        print("SKIP disks: Wine keeps a drive's label for the life of the process")
+        return
+    # The program on the last disk is not run here: a small stand-in will do.
+    stub = os.path.join(run.work, "small-stub.bin")
+    with open(stub, "wb") as f:
+        f.write(b"MZ" + bytes(50000))
+    for label, args, password in [
+            ("disks", ["--disks", "700k"], None),
+            ("disks-aes", ["--disks", "500k", "--password", PASSWORD], PASSWORD)]:
+        run.pack(label, args, stub=stub)
+        folder = os.path.join(run.work, label)
+        names = listing(folder)
+        disks = [os.path.join(folder, d, "setup.exe") for d in names if d.startswith("setup-disk")]
+        run.check.equal(label + ": one folder per disk", len(disks) == len(names) and
+                        len(disks) >= 3, True)
+        drive = os.path.join(run.work, label + "-drive")
+        os.makedirs(drive)
+        shutil.copyfile(disks[-1], os.path.join(drive, "setup.exe"))
+        out = os.path.join(run.work, label + "-out")
+        command = [run.cli.exe] + (["--password", password] if password else [])
+        process = subprocess.Popen(command + [os.path.join(drive, "setup.exe"), out], cwd=drive,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        serve_disks(drive, disks, process, run.check)
+        err = process.stderr.read().decode()
+        run.check.equal(label + ": extraction", (process.wait(), err), (0, ""))
+        run.check.equal(label + ": tree",
+                        tree_difference(os.path.join(run.work, "src-parent"), out), [])
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        print(__doc__)
+        return 2
+    packer, cli = programs(sys.argv)
+    check = Checker()
+    work = tempfile.mkdtemp(prefix="extractor-pack-")
+    try:
+        run = Run(packer, cli, work, check)
+        # What the extraction of a packed "src" folder gives.
+        os.makedirs(os.path.join(work, "src-parent"))
+        shutil.copytree(run.source, os.path.join(work, "src-parent", "src"), copy_function=shutil.copy2)
+        round_trips(run)
+        other_readers(run)
+        from_zip(run)
+        signed(run)
+        removable_disks(run)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return check.report()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

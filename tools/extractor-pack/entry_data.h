@@ -1,0 +1,32 @@
+// The data of one file entry: its CRC-32, and its bytes deflated with zlib
+// or, when deflating would not make them smaller, stored.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "inputs.h"
+#include "spool.h"
+
+namespace extractor::pack {
+
+struct EntryData {
+  uint16_t method = 0;
+  uint32_t crc = 0;
+  uint32_t size = 0;
+  uint32_t packedSize = 0;  // before encryption
+};
+
+// Told of every chunk read; an error from it stops the reading.
+using ProgressCallback = std::function<Error(uint64_t bytes)>;
+
+// Reads the file once; level 0 only computes the CRC-32. The deflated bytes
+// are left in spool.
+Error compressFile(const Input& input, int level, Spool& spool, EntryData& data,
+                   const ProgressCallback& progress);
+
+// The entry's packed bytes: the spool for a deflated entry, the file read
+// again for a stored one (which must still have the CRC-32 found before).
+Error replayEntry(const Input& input, const EntryData& data, Spool& spool, const ByteSink& sink);
+
+}  // namespace extractor::pack

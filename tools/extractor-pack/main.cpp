@@ -1,0 +1,83 @@
+// extractor-pack: makes self-extracting files, the extractor with a ZIP
+// archive appended whose offsets count the program in front of it.
+#include <csignal>
+#include <cstdio>
+
+#include "engine/utf8.h"
+#include "options.h"
+#include "packer.h"
+#include "platform/console.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+extern "C" void onInterrupt(int) {
+  extractor::pack::requestStop();
+}
+
+int usageError(const std::string& problem) {
+  std::fprintf(stderr, "extractor-pack: %s\n%s", problem.c_str(), extractor::pack::kUsage);
+  return kExitUsage;
+}
+
+int failure(const std::string& message) {
+  std::fprintf(stderr, "extractor-pack: %s\n", message.c_str());
+  return kExitFailure;
+}
+
+// Asks twice, without echo, so that a typing error is not packed in.
+std::optional<std::string> askPassword() {
+  std::optional<std::string> first = extractor::platform::readPassword("Password: ");
+  if (!first) return std::nullopt;
+  std::optional<std::string> again = extractor::platform::readPassword("Password again: ");
+  if (!again || *again != *first) return std::nullopt;
+  return first;
+}
+
+void printSummary(const extractor::pack::PackSummary& summary) {
+  std::printf("%zu entries, %.1f MB packed into", summary.entries, summary.inputBytes / 1e6);
+  std::printf(summary.files.size() == 1 ? " " : ":\n  ");
+  for (size_t i = 0; i < summary.files.size(); i++) {
+    std::printf("%s%s", i ? "\n  " : "", summary.files[i].u8string().c_str());
+  }
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace extractor;
+  platform::useUtf8Output();
+  std::string problem;
+  std::optional<pack::Options> options =
+      pack::parseOptions(platform::commandLineArguments(argc, argv), problem);
+  if (!options) return usageError(problem);
+  if (options->help) {
+    std::fputs(pack::kUsage, stdout);
+    return kExitSuccess;
+  }
+  if (options->askPassword) {
+    if (!platform::stdinIsTerminal()) {
+      return usageError("--password needs a value when it cannot be asked on a terminal");
+    }
+    options->password = askPassword();
+    if (!options->password) return failure("the passwords given differ");
+  }
+  if (options->password && options->password->empty()) return usageError("empty password");
+  // The extractor keys the password's bytes in the system's ANSI code page.
+  std::string ansiPassword;
+  if (options->password) {
+    ansiPassword =
+        platform::wideToAnsi(decodeUtf8(*options->password), platform::Unmappable::Question);
+  }
+  std::signal(SIGINT, onInterrupt);
+  std::signal(SIGTERM, onInterrupt);
+  pack::PackSummary summary;
+  if (pack::Error e = pack::pack(*options, ansiPassword, summary)) return failure(*e);
+  printSummary(summary);
+  return kExitSuccess;
+}

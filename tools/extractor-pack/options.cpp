@@ -1,0 +1,188 @@
+#include "options.h"
+
+#include <functional>
+#include <map>
+
+namespace extractor::pack {
+
+const char kUsage[] =
+    "usage: extractor-pack -o OUTPUT [options] PATH...\n"
+    "       extractor-pack -o OUTPUT [options] --from-zip ARCHIVE.zip\n"
+    "Makes a self-extracting file: the program (--stub) with a ZIP archive of\n"
+    "the files and folders given appended.\n"
+    "  -o, --output FILE      the self-extracting file to write, e.g. setup.exe\n"
+    "  --level 0-9            compression level, 0 stores (default 6)\n"
+    "  --password [TEXT]      encrypt every file; without TEXT, asks on the terminal\n"
+    "  --encryption KIND      traditional or aes (default aes when a password is given)\n"
+    "  --aes-kind 2|3|4       AES rounds: 2, 8 or 14 (default 4: 14 rounds)\n"
+    "  --from-zip ARCHIVE     copy the entries of an existing ZIP archive as they are\n"
+    "  --split SIZE           volume files beside OUTPUT (setup.001, ..., setup.zip) of\n"
+    "                         at most SIZE bytes each (k and M suffixes allowed)\n"
+    "  --disks SIZE           removable-disk volumes: one folder per disk of SIZE bytes\n"
+    "  --stub PROGRAM         the program in front (default: extractor.exe beside\n"
+    "                         extractor-pack)\n"
+    "  -h, --help             this text\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+std::optional<uint32_t> parseSize(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  uint64_t value = 0;
+  size_t i = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; i++) {
+    value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (value > 0xFFFFFFFFull) return std::nullopt;
+  }
+  if (i == 0) return std::nullopt;
+  std::string suffix = text.substr(i);
+  if (suffix == "k" || suffix == "K") {
+    value *= 1024;
+  } else if (suffix == "m" || suffix == "M") {
+    value *= 1024 * 1024;
+  } else if (!suffix.empty()) {
+    return std::nullopt;
+  }
+  if (value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+namespace {
+
+bool isOption(const std::string& arg) {
+  return arg.size() > 1 && arg[0] == '-';
+}
+
+// Checks that concern several options together.
+bool checkCombination(Options& options, std::string& problem) {
+  if (options.output.empty()) {
+    problem = "an output file is needed (-o OUTPUT)";
+    return false;
+  }
+  if (options.fromZip.empty() && options.inputs.empty()) {
+    problem = "nothing to pack: give files or folders, or --from-zip";
+    return false;
+  }
+  if (!options.fromZip.empty() && !options.inputs.empty()) {
+    problem = "--from-zip takes no other files or folders";
+    return false;
+  }
+  bool encrypting = options.password || options.askPassword;
+  if (!options.fromZip.empty() && encrypting) {
+    problem = "--from-zip copies entries as they are: no --password";
+    return false;
+  }
+  if (options.encryption != Encryption::None && !encrypting) {
+    problem = "--encryption needs --password";
+    return false;
+  }
+  if (encrypting && options.encryption == Encryption::None) options.encryption = Encryption::Aes;
+  if (options.splitSize && options.diskSize) {
+    problem = "--split and --disks exclude each other";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& problem) {
+  Options options;
+  bool optionsEnded = false;
+  // Options that take a value: the value's text to the option's effect,
+  // false with problem set when the value is refused.
+  using Setter = std::function<bool(const std::string&)>;
+  std::map<std::string, Setter> valued = {
+      {"--output", [&](const std::string& v) { return options.output = v, true; }},
+      {"--level",
+       [&](const std::string& v) {
+         if (v.size() != 1 || v[0] < '0' || v[0] > '9') {
+           problem = "--level takes 0 to 9, not " + v;
+           return false;
+         }
+         options.level = v[0] - '0';
+         return true;
+       }},
+      {"--encryption",
+       [&](const std::string& v) {
+         if (v == "traditional") {
+           options.encryption = Encryption::Traditional;
+         } else if (v == "aes") {
+           options.encryption = Encryption::Aes;
+         } else {
+           problem = "--encryption takes traditional or aes, not " + v;
+           return false;
+         }
+         return true;
+       }},
+      {"--aes-kind",
+       [&](const std::string& v) {
+         if (v != "2" && v != "3" && v != "4") {
+           problem = "--aes-kind takes 2, 3 or 4, not " + v;
+           return false;
+         }
+         options.aesKind = v[0] - '0';
+         return true;
+       }},
+      {"--from-zip", [&](const std::string& v) { return options.fromZip = v, true; }},
+      {"--stub", [&](const std::string& v) { return options.stub = v, true; }},
+  };
+  for (const char* sized : {"--split", "--disks"}) {
+    std::string name = sized;
+    valued[name] = [&, name](const std::string& v) {
+      std::optional<uint32_t> size = parseSize(v);
+      if (!size || *size < kSmallestVolume) {
+        problem = name + " takes a size of at least 64k below 4 GB, not " + v;
+        return false;
+      }
+      (name == "--split" ? options.splitSize : options.diskSize) = *size;
+      return true;
+    };
+  }
+  valued["-o"] = valued["--output"];
+
+  for (size_t i = 0; i < args.size(); i++) {
+    std::string arg = args[i];
+    if (optionsEnded || !isOption(arg)) {
+      options.inputs.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      return options;
+    }
+    std::optional<std::string> inlineValue;
+    size_t equals = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      inlineValue = arg.substr(equals + 1);
+      arg = arg.substr(0, equals);
+    }
+    if (arg == "--password") {
+      // Without a value (last, or before another option) it is asked for.
+      if (inlineValue) {
+        options.password = *inlineValue;
+      } else if (i + 1 < args.size() && !isOption(args[i + 1])) {
+        options.password = args[++i];
+      } else {
+        options.askPassword = true;
+      }
+      continue;
+    }
+    auto found = valued.find(arg);
+    if (found == valued.end()) {
+      problem = "unknown option " + arg;
+      return std::nullopt;
+    }
+    if (!inlineValue && i + 1 == args.size()) {
+      problem = arg + " needs a value";
+      return std::nullopt;
+    }
+    if (!found->second(inlineValue ? *inlineValue : args[++i])) return std::nullopt;
+  }
+  if (!checkCombination(options, problem)) return std::nullopt;
+  return options;
+}
+
+}  // namespace extractor::pack

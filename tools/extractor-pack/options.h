@@ -1,0 +1,41 @@
+// The command line of extractor-pack.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace extractor::pack {
+
+extern const char kUsage[];
+
+enum class Encryption { None, Traditional, Aes };
+
+struct Options {
+  bool help = false;
+  std::string output;
+  std::vector<std::string> inputs;
+  int level = 6;
+  Encryption encryption = Encryption::None;
+  int aesKind = 4;
+  std::optional<std::string> password;
+  bool askPassword = false;  // --password without a value
+  std::string fromZip;
+  uint32_t splitSize = 0;  // --split: bytes per volume file
+  uint32_t diskSize = 0;   // --disks: bytes per disk
+  std::string stub;        // empty: extractor.exe beside the packer
+};
+
+// The smallest volume: room for any entry's headers and a few blocks.
+constexpr uint32_t kSmallestVolume = 64 * 1024;
+
+// args are the UTF-8 arguments after the program name. Absent, with problem
+// saying why, when they form no command line.
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& problem);
+
+// "1440k", "100M", "65536": bytes; absent when the text is no size or the
+// size is 4 GiB or more.
+std::optional<uint32_t> parseSize(const std::string& text);
+
+}  // namespace extractor::pack

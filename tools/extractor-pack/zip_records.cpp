@@ -1,0 +1,92 @@
+#include "zip_records.h"
+
+namespace extractor::pack {
+namespace {
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kEndSignature = 0x06054b50;
+// Made by and needed: version 2.0 of the format, FAT attributes.
+constexpr uint16_t kVersion = 20;
+
+void putShared(std::vector<uint8_t>& out, const EntryFields& fields) {
+  put16(out, fields.flags);
+  put16(out, fields.method);
+  put16(out, fields.dosTime);
+  put16(out, fields.dosDate);
+  put32(out, fields.crc);
+  put32(out, fields.compressedSize);
+  put32(out, fields.uncompressedSize);
+  put16(out, static_cast<uint16_t>(fields.name.size()));
+}
+
+}  // namespace
+
+void put16(std::vector<uint8_t>& out, uint16_t value) {
+  out.push_back(static_cast<uint8_t>(value));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t value) {
+  put16(out, static_cast<uint16_t>(value));
+  put16(out, static_cast<uint16_t>(value >> 16));
+}
+
+void store16(uint8_t* at, uint16_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void store32(uint8_t* at, uint32_t value) {
+  store16(at, static_cast<uint16_t>(value));
+  store16(at + 2, static_cast<uint16_t>(value >> 16));
+}
+
+std::vector<uint8_t> localHeader(const EntryFields& fields) {
+  std::vector<uint8_t> out;
+  out.reserve(kLocalHeaderSize + fields.name.size());
+  put32(out, kLocalSignature);
+  put16(out, kVersion);
+  putShared(out, fields);
+  put16(out, 0);
+  out.insert(out.end(), fields.name.begin(), fields.name.end());
+  return out;
+}
+
+std::vector<uint8_t> centralHeader(const EntryFields& fields) {
+  std::vector<uint8_t> out;
+  out.reserve(kCentralHeaderSize + fields.name.size() + fields.centralExtra.size());
+  put32(out, kCentralSignature);
+  put16(out, kVersion);
+  put16(out, kVersion);
+  putShared(out, fields);
+  put16(out, static_cast<uint16_t>(fields.centralExtra.size()));
+  put16(out, 0);  // comment
+  put16(out, 0);  // disk
+  put16(out, 0);  // internal attributes
+  put32(out, fields.externalAttributes);
+  put32(out, 0);  // local header offset
+  out.insert(out.end(), fields.name.begin(), fields.name.end());
+  out.insert(out.end(), fields.centralExtra.begin(), fields.centralExtra.end());
+  return out;
+}
+
+void setCentralLocation(std::vector<uint8_t>& header, uint16_t disk, uint32_t offset) {
+  store16(header.data() + 34, disk);
+  store32(header.data() + 42, offset);
+}
+
+std::vector<uint8_t> endRecord(const EndRecord& record) {
+  std::vector<uint8_t> out;
+  put32(out, kEndSignature);
+  put16(out, record.thisDisk);
+  put16(out, record.directoryDisk);
+  put16(out, record.entries);
+  put16(out, record.entries);
+  put32(out, record.directorySize);
+  put32(out, record.directoryOffset);
+  put16(out, 0);
+  return out;
+}
+
+}  // namespace extractor::pack
