@@ -280,10 +280,8 @@ def progress(harness):
     case = Case(harness, "progress")
     program = case.program(harness.big_archive())
     steps = opening(program) + unzip_into(case.destination) + [
-        step("wait-text-starts", STATUS, "Unzipping: big.bin", RUN_MS),
-        step("wait-progress", BAR, 1, RUN_MS), step("screenshot", "main-running"),
-        step("wait-progress", BAR, 32768, RUN_MS),
-        step("wait-text", STATUS, success_text(1), RUN_MS), step("progress", BAR, 0)] + closing()
+        step("watch-run", BAR, STATUS, "Unzipping: big.bin", success_text(1), RUN_MS,
+             "main-running"), step("progress", BAR, 0)] + closing()
     case.run(steps, WINDOW_MS + 3 * RUN_MS)
     check_big_file(harness, case)
     return case
