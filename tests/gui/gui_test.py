@@ -521,12 +521,14 @@ def all_cases():
 
 
 def main():
-    parser = argparse.ArgumentParser(usage=__doc__)
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     for name in ["extractor", "driver", "make-sfx", "planted", "naive-loader", "wine",
                  "screenshots"]:
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
-    parser.add_argument("cases", nargs="*", help="names of the cases to run (all by default)")
+    parser.add_argument("cases", nargs="*", help="the cases to run, all by default: " +
+                        ", ".join(name for name, _ in all_cases()))
     options = parser.parse_args()
     if not os.environ.get("WINEPREFIX"):
         print("SKIP: WINEPREFIX is not set; run the tests through scripts/test.sh")
