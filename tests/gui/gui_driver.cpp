@@ -9,6 +9,7 @@
 //   text CTRL TEXT | wait-text CTRL TEXT TIMEOUT | wait-text-starts CTRL TEXT TIMEOUT
 //   set-text CTRL TEXT | click CTRL | checked CTRL 0|1
 //   progress CTRL N | wait-progress CTRL MIN TIMEOUT
+//   watch-run BAR STATUS RUNNING_TEXT FINAL_TEXT TIMEOUT NAME   (bar moves, back to 0)
 //   dialog CAPTION TIMEOUT                   waits for a dialog ("*": any caption)
 //   dialog-text CTRL TEXT | dialog-set-text CTRL TEXT | dialog-click CTRL
 //   dialog-active | dialog-focus CTRL | dialog-icon CTRL | dialog-escape | dialog-close |
@@ -17,8 +18,8 @@
 //   MAXLENGTH | running | sleep MS | screenshot NAME
 //
 // CTRL is a control id or CLASS#N (the Nth child of that class). Times are
-// in milliseconds. After each step the screen is saved as
-// PREFIX-NN-COMMAND.png; the first failing step ends the script, and the
+// in milliseconds. After each step but the pure checks and wait-progress
+// the screen is saved as PREFIX-NN-COMMAND.png; the first failing step ends the script, and the
 // program is ended if it still runs.
 //
 // usage: gui_driver SCRIPT LOG SCREENSHOT_PREFIX; exit code 0 when every
@@ -32,6 +33,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -209,6 +211,40 @@ Outcome waitProgress(Driver& driver, const Words& words) {
          (seen ? std::to_string(*seen) : std::string("(no answer)"));
 }
 
+bool saveScreen(const std::string& path);
+
+// Follows a run as closely as the driver can, without pictures on the way
+// but one: the bar must take two positions or more between 0 and the end,
+// the status must show the running text, and the final text ends the run.
+Outcome watchRun(Driver& driver, const Words& words) {
+  Outcome failure;
+  HWND bar = control(driver.mainWindow, words[1], failure);
+  HWND status = bar ? control(driver.mainWindow, words[2], failure) : nullptr;
+  if (!status) return failure;
+  std::set<LRESULT> positions;
+  bool runningTextSeen = false, shot = false, ended = false;
+  DWORD start = GetTickCount();
+  while (!ended && GetTickCount() - start < number(words[5]) && driver.target.running()) {
+    auto seen = position(bar);
+    auto text = windowText(status);
+    bool running = text && text->rfind(words[3], 0) == 0;
+    runningTextSeen = runningTextSeen || running;
+    ended = text == words[4];
+    if (seen && *seen > 0 && !ended) positions.insert(*seen);
+    if (running && !positions.empty() && !shot) {
+      shot = saveScreen(driver.shotPrefix + "-" + words[6] + ".png");
+    }
+    Sleep(1);
+  }
+  auto last = position(bar);
+  std::fprintf(driver.log, "     bar positions seen during the run: %zu, the highest %ld\n",
+               positions.size(), positions.empty() ? 0L : static_cast<long>(*positions.rbegin()));
+  if (!ended) return "status: expected \"" + words[4] + "\" in time";
+  if (!runningTextSeen) return "status: never showed \"" + words[3] + "...\"";
+  if (positions.size() < 2) return "the bar did not move during the run";
+  return last == 0 ? "" : "the bar did not go back to 0 at the end";
+}
+
 Outcome iconic(Driver& driver, const Words& words) {
   if (!driver.mainWindow) return "no main window";
   std::string seen = std::to_string(IsIconic(driver.mainWindow) != 0);
@@ -353,7 +389,9 @@ const std::vector<Command>& commands() {
       {"checked", 2, false, [](Driver& d, const Words& w) { return checked(d.mainWindow, w); }},
       {"progress", 2, false,
        [](Driver& d, const Words& w) { return expectProgress(d.mainWindow, w); }},
-      {"wait-progress", 3, true, waitProgress},
+      // No picture after the wait: the step that reacts to it must follow at once.
+      {"wait-progress", 3, false, waitProgress},
+      {"watch-run", 6, true, watchRun},
       {"dialog", 2, true, waitDialog},
       {"dialog-text", 2, false, [](Driver& d, const Words& w) { return expectText(d.dialog, w); }},
       {"dialog-set-text", 2, true, [](Driver& d, const Words& w) { return setText(d.dialog, w); }},

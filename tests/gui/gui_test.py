@@ -280,10 +280,8 @@ def progress(harness):
     case = Case(harness, "progress")
     program = case.program(harness.big_archive())
     steps = opening(program) + unzip_into(case.destination) + [
-        step("wait-text-starts", STATUS, "Unzipping: big.bin", RUN_MS),
-        step("wait-progress", BAR, 1, RUN_MS), step("screenshot", "main-running"),
-        step("wait-progress", BAR, 32768, RUN_MS),
-        step("wait-text", STATUS, success_text(1), RUN_MS), step("progress", BAR, 0)] + closing()
+        step("watch-run", BAR, STATUS, "Unzipping: big.bin", success_text(1), RUN_MS,
+             "main-running"), step("progress", BAR, 0)] + closing()
     case.run(steps, WINDOW_MS + 3 * RUN_MS)
     check_big_file(harness, case)
     return case
@@ -523,12 +521,14 @@ def all_cases():
 
 
 def main():
-    parser = argparse.ArgumentParser(usage=__doc__)
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     for name in ["extractor", "driver", "make-sfx", "planted", "naive-loader", "wine",
                  "screenshots"]:
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
-    parser.add_argument("cases", nargs="*", help="names of the cases to run (all by default)")
+    parser.add_argument("cases", nargs="*", help="the cases to run, all by default: " +
+                        ", ".join(name for name, _ in all_cases()))
     options = parser.parse_args()
     if not os.environ.get("WINEPREFIX"):
         print("SKIP: WINEPREFIX is not set; run the tests through scripts/test.sh")
