@@ -364,12 +364,18 @@ TEST_F(HostileArchive, DeflatedDataCutShortIsNeverTakenForGoodData) {
 }
 
 // Methods of other tools: the entry fails with 13007, its partial file is
-// deleted, and the run ends there.
+// deleted, and the run ends there. An entry that a tool encrypted its own
+// way is marked encrypted as well; no password is asked for it.
 TEST_F(HostileArchive, UnsupportedMethodsEndTheRun) {
   const struct {
     uint16_t method;
+    bool encrypted;
     const char* maker;
-  } methods[] = {{9, "Deflate64"}, {14, "LZMA"}, {12, "bzip2"}, {99, "AES of another tool"}};
+  } methods[] = {{9, false, "Deflate64"},
+                 {14, false, "LZMA"},
+                 {12, false, "bzip2"},
+                 {99, true, "AES of another tool"},
+                 {8 + 256, true, "an unknown method, encrypted"}};
   for (const auto& m : methods) {
     zip.Reset();
     fs::remove_all(dir.path() / "out");
@@ -377,12 +383,16 @@ TEST_F(HostileArchive, UnsupportedMethodsEndTheRun) {
     b.entries.push_back(storedEntry("before.txt", bytesOf("before")));
     BuiltEntry odd = storedEntry("odd.bin", sampleData(3000, m.method));
     odd.method = m.method;
-    if (m.method == 99)
+    if (m.encrypted) odd.flags |= 1;
+    if (m.method == 99) {
       odd.centralExtra = odd.localExtra = {0x01, 0x99, 7, 0, 2, 0, 'A', 'E', 3, 8, 0};
+    }
     b.entries.push_back(odd);
     b.entries.push_back(storedEntry("after.txt", bytesOf("after")));
-    EXPECT_EQ(extract(b), -1) << m.maker;
+    window.passwordDialogs = 0;
+    EXPECT_EQ(extract(b, false, u"pw"), -1) << m.maker;
     EXPECT_EQ(zip.lastErrorText, kUnknownMethod) << m.maker;
+    EXPECT_EQ(window.passwordDialogs, 0) << m.maker;
     EXPECT_EQ(extracted("before.txt"), bytesOf("before")) << m.maker;
     EXPECT_FALSE(fs::exists(out("odd.bin"))) << m.maker;
     EXPECT_FALSE(fs::exists(out("after.txt"))) << m.maker;
