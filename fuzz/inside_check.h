@@ -19,7 +19,10 @@ inline bool staysInside(const std::u16string& directoryName, const std::u16strin
   }
   std::u16string name = directoryName + fileName;
   if (!name.empty() && isSeparator(name[0])) return false;
-  if (name.size() >= 2 && name[1] == u':') return false;
+  if (name.size() >= 2 && name[1] == u':' &&
+      ((name[0] >= u'A' && name[0] <= u'Z') || (name[0] >= u'a' && name[0] <= u'z'))) {
+    return false;
+  }
   std::u16string component;
   for (size_t i = 0; i <= name.size(); i++) {
     if (i < name.size() && !isSeparator(name[i])) {
