@@ -23,6 +23,7 @@ Shell::Shell(Zip& zip) : zip_(zip), uiThread_(std::this_thread::get_id()) {
 }
 
 Shell::~Shell() {
+  onPaint = nullptr;  // what it refers to may be gone
   if (workerRunning_) pressClose();
   runUntil([this] { return !workerRunning_; }, kCallLimit);
   for (std::thread& worker : workers_) {
