@@ -32,7 +32,7 @@ for target in directory inflate crypto extract; do
     echo "fuzz target $target failed; its log: $log" >&2
     exit 1
   fi
-  echo "$target: $(grep -E '^#[0-9]+ +DONE' "$log" | tail -n 1)"
+  echo "$target: $(grep -aE '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)"
 done
 echo "== windows, under wine"
 source scripts/wine-prefix.sh
