@@ -64,7 +64,7 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
     }
     if (!file.empty()) {
       path += file;
-      currentName = entry.fileName;
+      SetCurrentName(entry.fileName);
       auto output = std::make_unique<ZipStream>();
       int32_t bound = bindTarget(*output, path, overwriteFlag != 0);
       if (bound < 0) {

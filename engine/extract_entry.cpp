@@ -26,6 +26,15 @@ constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 
 enum class Cipher { None, Traditional, Aes };
 
+bool knownMethod(const ZipEntry& entry) {
+  return entry.method == 0 || entry.method == 8;
+}
+
+// Bytes beyond a traditional encryption header.
+bool holdsData(const ZipEntry& entry) {
+  return entry.compressedSize > (entry.encryptionKind == 1 ? uint32_t{kCryptHeaderSize} : 0u);
+}
+
 // The state of one ExtractEntry call.
 class EntryReader {
  public:
@@ -105,6 +114,10 @@ int32_t EntryReader::run() {
   O_ = capacity;
   L_ = entry_.compressedSize;
   V_ = entry_.firstDisk;
+
+  // No password makes the data of an unknown method readable, so none is
+  // asked for (tools that encrypt their own way also set the flag).
+  if (holdsData(entry_) && !knownMethod(entry_)) return fail(zipErrUnknownAlgorithm);
 
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.

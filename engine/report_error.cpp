@@ -57,16 +57,18 @@ std::u16string ZipErrorMessage(int32_t code) {
 }
 
 int32_t ReportError(Zip& zip, int32_t code) {
-  zip.lastErrorText = u"Error not identified";
+  zip.SetLastErrorText(u"Error not identified");
   if (code == zipErrWarnings) {
     zip.warningsText = ComposeWarnings(zip).Join();
     zip.ShowWarningsDialog();
   } else {
+    zip.SetLastErrorText(ZipErrorMessage(code));
+    // Busy clear lets the window start the next reading, so the message
+    // of this run is in place before.
     if (code == zipErrAborted) {
       zip.abortRequest = 0;
       zip.busy = false;
     }
-    zip.lastErrorText = ZipErrorMessage(code);
   }
   zip.bytesDone = 0;
   zip.Refresh();

@@ -23,6 +23,31 @@ int32_t Zip::Reset() {
   return 0;
 }
 
+std::optional<std::u16string> Zip::CurrentName() const {
+  std::lock_guard<std::mutex> hold(textLock_);
+  return currentName;
+}
+
+void Zip::SetCurrentName(const std::u16string& name) {
+  std::lock_guard<std::mutex> hold(textLock_);
+  currentName = name;
+}
+
+void Zip::ClearCurrentName() {
+  std::lock_guard<std::mutex> hold(textLock_);
+  currentName.reset();
+}
+
+std::u16string Zip::LastErrorText() const {
+  std::lock_guard<std::mutex> hold(textLock_);
+  return lastErrorText;
+}
+
+void Zip::SetLastErrorText(const std::u16string& text) {
+  std::lock_guard<std::mutex> hold(textLock_);
+  lastErrorText = text;
+}
+
 void Zip::Refresh() {
   if (window) window->Refresh(*this);
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,15 @@ class Zip {
   // currentDisk from the digits among the label's last three characters.
   void DiskFromLabel();
 
+  // The texts both threads use: the worker sets the entry's name and
+  // reports errors while the window reads them for its status line and
+  // its error dialog, so they are copied in and out under a lock.
+  std::optional<std::u16string> CurrentName() const;
+  void SetCurrentName(const std::u16string& name);
+  void ClearCurrentName();
+  std::u16string LastErrorText() const;
+  void SetLastErrorText(const std::u16string& text);
+
   // The shell's four calls; without a window they do nothing.
   void Refresh();
   void PumpMessages();
@@ -69,6 +79,9 @@ class Zip {
   void* ownerWindow = nullptr;
   std::optional<std::u16string> currentName;
   Window* window = nullptr;
+
+ private:
+  mutable std::mutex textLock_;
 };
 
 }  // namespace extractor

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang clang-format
+  cmake make g++ clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libdeflate-dev
   mingw-w64 libz-mingw-w64-dev wine wine64

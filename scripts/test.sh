@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: natively (Debug, then with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and the Windows build
-# under Wine, where the same test sources exercise the Win32 backend.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the window's
+# threading protocol under ThreadSanitizer), each fuzz target for a short
+# while, and the Windows build under Wine, where the same test sources
+# exercise the Win32 backend.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -19,6 +21,19 @@ echo "== native"
 run_suite build/native -DCMAKE_BUILD_TYPE=Debug
 echo "== native, sanitizers"
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=ON
+echo "== native, thread sanitizer"
+run_suite build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTHREAD_SANITIZE=ON \
+  -DEXTRACTOR_TEST_DIRS="support;threads"
+echo "== fuzz targets, ${FUZZ_SECONDS:=30} s each"
+for target in directory inflate crypto extract; do
+  log=build/fuzz-$target.log
+  if ! FUZZ_BUILD_JOBS=$jobs fuzz/run.sh "$target" "$FUZZ_SECONDS" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzz target $target failed; its log: $log" >&2
+    exit 1
+  fi
+  echo "$target: $(grep -aE '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)"
+done
 echo "== windows, under wine"
 source scripts/wine-prefix.sh
 run_suite build/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake

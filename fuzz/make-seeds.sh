@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Writes the seed inputs in fuzz/corpus/: small archives from Info-ZIP zip,
+# 7z and Python's zipfile, raw deflate streams from zlib, and inputs for the
+# cipher paths. Each target's input starts with its own control bytes
+# (see the targets), so the archives get a prefix for the extract target.
+set -euo pipefail
+cd "$(dirname "$0")"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+rm -rf corpus
+mkdir -p corpus/directory corpus/extract corpus/inflate corpus/crypto
+
+mkdir -p "$work/in/docs/deep"
+printf 'hello, world\n' > "$work/in/hello.txt"
+python3 -c "import sys; sys.stdout.write(''.join('line %d of the sample\n' % i for i in range(300)))" \
+  > "$work/in/docs/lines.txt"
+head -c 3000 /dev/urandom > "$work/in/docs/deep/noise.bin"
+: > "$work/in/empty.txt"
+
+arch=$work/arch
+mkdir -p "$arch"
+(cd "$work/in" && zip -qr -9 "$arch/infozip-deflate.zip" .)
+(cd "$work/in" && zip -qr -0 "$arch/infozip-stored.zip" hello.txt docs)
+(cd "$work/in" && zip -q -P pw "$arch/infozip-encrypted.zip" hello.txt docs/lines.txt)
+(cd "$work/in" && zip -q -Z bzip2 "$arch/infozip-bzip2.zip" docs/lines.txt)
+(cd "$work/in" && cat docs/lines.txt | zip -q > "$arch/infozip-streamed.zip")
+(cd "$work/in" && zip -q -z "$arch/infozip-comment.zip" hello.txt <<< "an archive comment")
+# A self-extracting file: program bytes in front, offsets adjusted.
+head -c 512 /dev/zero | tr '\0' '\220' > "$arch/sfx-infozip.zip"
+cat "$arch/infozip-stored.zip" >> "$arch/sfx-infozip.zip"
+zip -qA "$arch/sfx-infozip.zip"
+
+(cd "$work/in" && 7z a -tzip -mm=Deflate "$arch/7z-deflate.zip" hello.txt docs >/dev/null)
+(cd "$work/in" && 7z a -tzip -mm=Deflate64 "$arch/7z-deflate64.zip" docs/lines.txt >/dev/null)
+(cd "$work/in" && 7z a -tzip -mm=LZMA "$arch/7z-lzma.zip" hello.txt >/dev/null)
+(cd "$work/in" && 7z a -tzip -mem=AES256 -ppw "$arch/7z-aes.zip" hello.txt >/dev/null)
+(cd "$work/in" && 7z a -tzip -mem=ZipCrypto -ppw "$arch/7z-zipcrypto.zip" hello.txt >/dev/null)
+
+python3 - "$arch" "$work/in" <<'PY'
+import os, sys, zipfile
+out, src = sys.argv[1], sys.argv[2]
+hello = open(os.path.join(src, "hello.txt"), "rb").read()
+lines = open(os.path.join(src, "docs/lines.txt"), "rb").read()
+for name, method in [("stored", zipfile.ZIP_STORED), ("deflated", zipfile.ZIP_DEFLATED),
+                     ("bzip2", zipfile.ZIP_BZIP2), ("lzma", zipfile.ZIP_LZMA)]:
+    with zipfile.ZipFile(os.path.join(out, "python-%s.zip" % name), "w", method) as z:
+        z.writestr("hello.txt", hello)
+        z.writestr("docs/", b"")
+        z.writestr("docs/lines.txt", lines)
+with zipfile.ZipFile(os.path.join(out, "python-names.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("../up.txt", hello)
+    z.writestr("C:\\drive.txt", hello)
+    z.writestr("caf\u00e9/\u65e5\u672c.txt", hello)
+    z.writestr("x" * 300, hello)
+    z.comment = b"names that try to leave"
+with zipfile.ZipFile(os.path.join(out, "python-empty.zip"), "w") as z:
+    pass
+PY
+
+for f in "$arch"/*.zip; do
+  name=$(basename "$f" .zip)
+  cp "$f" "corpus/directory/$name"
+  # Flags 0x02 (overwrite), or with the password "pw" given (0x03).
+  case $name in
+    *encrypted* | *aes* | *zipcrypto*) printf '\003\002pw' > "corpus/extract/$name" ;;
+    *) printf '\002' > "corpus/extract/$name" ;;
+  esac
+  cat "$f" >> "corpus/extract/$name"
+done
+
+python3 - <<'PY'
+import os, random, zlib
+random.seed(12)
+text = b"".join(b"line %d of the sample, with words repeated\n" % i for i in range(2000))
+noise = bytes(random.getrandbits(8) for _ in range(5000))
+def raw(data, level=6, strategy=zlib.Z_DEFAULT_STRATEGY):
+    c = zlib.compressobj(level, zlib.DEFLATED, -15, 8, strategy)
+    return c.compress(data) + c.flush()
+def seed(name, control, data):
+    open(os.path.join("corpus/inflate", name), "wb").write(control + data)
+seed("dynamic", b"\x00\x01\x02\x03\x04", raw(text, 9))
+seed("fast", b"\x10\x05\x06\x07\x08", raw(text, 1))
+seed("fixed", b"\x20\x09\x0a\x0b\x0c", raw(text[:4000], 6, zlib.Z_FIXED))
+seed("stored", b"\x00\x0d\x0e\x0f\x10", raw(noise, 0))
+seed("rle", b"\x40\x11\x12\x13\x14", raw(b"a" * 200000, 9, zlib.Z_RLE))
+seed("huffman-only", b"\x05\x15\x16\x17\x18", raw(noise + text[:3000], 6, zlib.Z_HUFFMAN_ONLY))
+def crypto(name, data):
+    open(os.path.join("corpus/crypto", name), "wb").write(data)
+crypto("aes-last", b"\x00\x04\x02pw" + noise[:64])
+crypto("aes-chunks", b"\x01\x03\x05hello\x01\x02\x03\x04" + text[:300])
+crypto("aes-verifier", b"\x02\x01\x02pw\x02\x03pw1\x02pw\x02\x11\x22\x33\x44\x10")
+crypto("traditional", b"\x03\x01\x02pw\x01\x02pw\xaa\xbb\xcc\xdd\x08\x00\xa1" + noise[:40])
+PY
+echo "seeds: $(ls corpus/* | wc -l) files, $(du -sk corpus | cut -f1) KiB"
