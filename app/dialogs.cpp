@@ -25,7 +25,8 @@ INT_PTR endOnOkOrCancel(HWND dialog, WPARAM wParam) {
 void setPrompt(HWND dialog) {
   wchar_t prompt[kStatusCapacity] = {};
   AppendTruncated(prompt, kStatusCapacity, L"Please enter the password for file: ");
-  if (zip.currentName) AppendTruncated(prompt, kStatusCapacity, wide(*zip.currentName));
+  if (std::optional<std::u16string> name = zip.CurrentName())
+    AppendTruncated(prompt, kStatusCapacity, wide(*name));
   SetDlgItemTextW(dialog, IDC_PASSWORD_PROMPT, prompt);
 }
 
@@ -46,7 +47,7 @@ INT_PTR CALLBACK ErrorDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
   zip.runResult = 0;
   switch (message) {
     case WM_INITDIALOG:
-      SetDlgItemTextW(dialog, IDC_ERROR_TEXT, wide(zip.lastErrorText));
+      SetDlgItemTextW(dialog, IDC_ERROR_TEXT, wide(zip.LastErrorText()));
       return TRUE;
     case WM_COMMAND:
       return endOnOkOrCancel(dialog, wParam);

@@ -31,7 +31,7 @@ std::u16string wideText(const wchar_t* text) {
 // worker may still be using the entries.
 void resetWhenIdle() {
   if (!onUserInterfaceThread() || zip.busy || WorkerInEngine()) return;
-  zip.currentName.reset();
+  zip.ClearCurrentName();
   zip.Reset();
   ReleaseFinishedWorker(zip);
 }
@@ -44,19 +44,13 @@ void prologue(HWND window) {
   resetWhenIdle();
 }
 
-// The name the status line shows: during a run the copy the worker keeps,
-// as currentName belongs to the worker then.
 void shownName(wchar_t (&name)[kStatusCapacity]) {
-  if (!onUserInterfaceThread()) KeepShownName(zip);
   name[0] = L'\0';
-  if (WorkerInEngine()) {
-    ShownName(name, kStatusCapacity);
-  } else if (zip.currentName) {
-    const std::u16string& current = *zip.currentName;
-    AppendTruncated(
-        name, kStatusCapacity,
-        std::wstring_view(reinterpret_cast<const wchar_t*>(current.data()), current.size()));
-  }
+  std::optional<std::u16string> current = zip.CurrentName();
+  if (!current) return;
+  AppendTruncated(
+      name, kStatusCapacity,
+      std::wstring_view(reinterpret_cast<const wchar_t*>(current->data()), current->size()));
 }
 
 LRESULT refresh(HWND window, WPARAM wParam, LPARAM lParam) {

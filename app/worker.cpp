@@ -16,9 +16,6 @@ std::atomic<bool> inEngine{false};
 HANDLE workerHandle = nullptr;  // the shell's own handle; the engine closes Zip.thread
 DWORD workerId = 0;
 
-SRWLOCK nameLock = SRWLOCK_INIT;
-wchar_t shownName[kStatusCapacity] = {};
-
 DWORD WINAPI UnzipThreadProc(void* parameter) {
   Zip& zip = *static_cast<Zip*>(parameter);
   std::optional<std::u16string> password = zip.password;
@@ -67,7 +64,7 @@ int32_t StartUnzip(Zip& zip, const std::u16string& destination, int16_t createFo
     inEngine = false;
     zip.busy = false;
     int32_t result = ReportError(zip, zipErrNone);
-    zip.lastErrorText = u"The extraction could not be started";
+    zip.SetLastErrorText(u"The extraction could not be started");
     return result;
   }
   // The engine closes the handle it is given at the end of a run; the shell
@@ -137,24 +134,6 @@ void ReleaseFinishedWorker(Zip& zip) {
   zip.thread = nullptr;
   if (workerHandle) CloseHandle(workerHandle);
   workerHandle = nullptr;
-}
-
-void KeepShownName(const Zip& zip) {
-  AcquireSRWLockExclusive(&nameLock);
-  shownName[0] = L'\0';
-  if (zip.currentName) {
-    const std::u16string& name = *zip.currentName;
-    AppendTruncated(shownName, kStatusCapacity,
-                    std::wstring_view(reinterpret_cast<const wchar_t*>(name.data()), name.size()));
-  }
-  ReleaseSRWLockExclusive(&nameLock);
-}
-
-void ShownName(wchar_t* name, size_t capacity) {
-  AcquireSRWLockExclusive(&nameLock);
-  name[0] = L'\0';
-  AppendTruncated(name, capacity, shownName);
-  ReleaseSRWLockExclusive(&nameLock);
 }
 
 }  // namespace extractor::app

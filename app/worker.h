@@ -40,9 +40,4 @@ void FinishWorker(Zip& zip);
 // Closes the handles of a run that has ended.
 void ReleaseFinishedWorker(Zip& zip);
 
-// The name the status line shows while the worker runs: the worker copies
-// it from currentName, which only it writes during a run.
-void KeepShownName(const Zip& zip);
-void ShownName(wchar_t* name, size_t capacity);
-
 }  // namespace extractor::app

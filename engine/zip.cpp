@@ -1,5 +1,7 @@
 #include "engine/zip.h"
 
+#include <mutex>
+
 #include "engine/report_error.h"
 #include "inflate/inflate.h"
 
@@ -24,27 +26,27 @@ int32_t Zip::Reset() {
 }
 
 std::optional<std::u16string> Zip::CurrentName() const {
-  std::lock_guard<std::mutex> hold(textLock_);
+  std::lock_guard<platform::Lock> hold(textLock_);
   return currentName;
 }
 
 void Zip::SetCurrentName(const std::u16string& name) {
-  std::lock_guard<std::mutex> hold(textLock_);
+  std::lock_guard<platform::Lock> hold(textLock_);
   currentName = name;
 }
 
 void Zip::ClearCurrentName() {
-  std::lock_guard<std::mutex> hold(textLock_);
+  std::lock_guard<platform::Lock> hold(textLock_);
   currentName.reset();
 }
 
 std::u16string Zip::LastErrorText() const {
-  std::lock_guard<std::mutex> hold(textLock_);
+  std::lock_guard<platform::Lock> hold(textLock_);
   return lastErrorText;
 }
 
 void Zip::SetLastErrorText(const std::u16string& text) {
-  std::lock_guard<std::mutex> hold(textLock_);
+  std::lock_guard<platform::Lock> hold(textLock_);
   lastErrorText = text;
 }
 

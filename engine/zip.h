@@ -6,13 +6,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/window.h"
 #include "engine/zip_entry.h"
+#include "platform/lock.h"
 
 namespace extractor {
 
@@ -81,7 +81,7 @@ class Zip {
   Window* window = nullptr;
 
  private:
-  mutable std::mutex textLock_;
+  mutable platform::Lock textLock_;
 };
 
 }  // namespace extractor
