@@ -114,7 +114,7 @@ bool allowed(const std::string& item) {
 }
 
 std::string nativeOf(const std::u16string& path) {
-  return platform::nativePath(platform::wideToAnsi(path, platform::Unmappable::SystemDefault));
+  return platform::nativePath(path);
 }
 
 // For every file entry, the native path the driver writes it to; with
