@@ -115,26 +115,29 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
 
   // Locals, since the byte stores could otherwise alias the context.
   uint64_t bits = c.in.bits;
+  // Only the low 6 bits count: a whole entry is subtracted, so the bits
+  // above them hold what its other fields leave, which saves the masking.
   uint32_t count = c.in.count;
   const uint8_t* next = c.in.next;
   uint8_t* out = c.out;
   auto roomForFastSymbol = [&] {
     return out < outFastEnd && next < inFastEnd &&
-           (!inputBudget || static_cast<uint32_t>(next - inStart) - (count >> 3) < inputBudgetEnd);
+           (!inputBudget ||
+            static_cast<uint32_t>(next - inStart) - ((count >> 3) & 7) < inputBudgetEnd);
   };
   auto refill = [&] {
-    bits |= loadLittleEndian64(next) << count;
-    next += (63 - count) >> 3;
+    bits |= loadLittleEndian64(next) << (count & 63);
+    next += 7 - ((count >> 3) & 7);
     count |= 56;
   };
   auto consume = [&](uint32_t entry) {
     bits >>= static_cast<uint8_t>(entry);
-    count -= static_cast<uint8_t>(entry);
+    count -= entry;
   };
   auto primaryLitLen = [&] { return litLenEntries[bits & ((1u << kLitLenTableBits) - 1)]; };
   auto save = [&] {
     c.in.bits = bits;
-    c.in.count = count;
+    c.in.count = count & 63;
     c.in.next = next;
     c.out = out;
   };
