@@ -1,6 +1,6 @@
 // Decodes the same corpus with this decoder, zlib's inflate and
 // libdeflate's decompressor, and prints MB/s of output for each.
-//   inflate_bench [MiB per corpus file]
+//   inflate_bench [MiB per corpus file] [corpus file name]
 // With a corpus file's name, a level and a decoder (ours, zlib, ldef), it
 // decodes that stream once with that decoder alone, for counting
 // instructions under callgrind:
@@ -131,6 +131,7 @@ int main(int argc, char** argv) {
   std::printf("%-12s %5s %9s %9s %10s %10s %10s %9s %9s\n", "corpus", "level", "in KiB", "out KiB",
               "ours MB/s", "zlib MB/s", "ldef MB/s", "ours/zlib", "ours/ldef");
   for (const CorpusFile& file : corpus) {
+    if (argc == 3 && file.name != argv[2]) continue;
     for (int level : {1, 6, 9}) {
       Bytes stream = deflateRaw(file.data, level);
       Bytes out(file.data.size());
