@@ -85,6 +85,11 @@ Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const Canon
 template <bool kFixed>
 constexpr unsigned kLiteralsPerRefill = kFixed ? 1 : 3;
 
+// Symbols a dynamic block's fast loop decodes after one test of the
+// budget: a run of literals and the symbol after it.
+template <bool kFixed>
+constexpr unsigned kSymbolsPerTest = kFixed ? 1 : kLiteralsPerRefill<kFixed> + 1;
+
 #if defined(__GNUC__)
 #define INFLATE_ALWAYS_INLINE inline __attribute__((always_inline))
 #else
@@ -99,14 +104,16 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
                                       const DistTable& dist) {
   constexpr unsigned kLiterals = kLiteralsPerRefill<kFixed>;
   const uint32_t budgetEnd = kFixed ? c.limit : c.limit - 1024;
-  if (budgetEnd < kLiterals || c.room < kFastOutputMargin + kLiterals) return false;
+  constexpr unsigned kSymbols = kSymbolsPerTest<kFixed>;
+  if (budgetEnd < kSymbols || c.room < kFastOutputMargin + kSymbols) return false;
   // Every symbol of the loop starts below budgetEnd, and a match and its
   // word overwrite fit in the room.
-  const uint64_t fastEnd = std::min<uint64_t>(uint64_t{budgetEnd} - (kLiterals - 1),
-                                              c.room - kFastOutputMargin - kLiterals + 1);
+  const uint64_t fastEnd = std::min<uint64_t>(uint64_t{budgetEnd} - (kSymbols - 1),
+                                              c.room - kFastOutputMargin - kSymbols + 1);
   const uint8_t* const outFastEnd = c.output + fastEnd;
-  // A refill reads 8 bytes.
-  const uint8_t* const inFastEnd = c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, 7);
+  // A refill reads 8 bytes, and a second refill may follow the first
+  // without a test.
+  const uint8_t* const inFastEnd = c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, 14);
   const uint8_t* const inStart = c.in.start;
   const bool inputBudget = kFixed && !c.inputComplete;
   const uint32_t inputBudgetEnd = c.limit - 5;
@@ -167,14 +174,26 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
           entry = primaryLitLen();
         }
       }
-      if (!roomForFastSymbol()) break;
+      if (kFixed || (entry & kEntryLiteral)) {
+        if (!roomForFastSymbol()) break;
+        refill();
+        continue;
+      }
+      // The symbol after the literals is decoded without a test of its
+      // own: the budget left room for it.
       refill();
-      continue;
     }
     if (entry & kEntryExceptional) {
       if (entry & kEntrySubtable) {
         entry = subtableEntry<kLitLenTableBits>(litLenEntries, entry, bits);
-        if (entry & kEntryLiteral) continue;
+        if (entry & kEntryLiteral) {
+          consume(entry);
+          *out++ = static_cast<uint8_t>(entry >> 16);
+          if (!roomForFastSymbol()) break;
+          refill();
+          entry = primaryLitLen();
+          continue;
+        }
       }
       if (entry & kEntrySpecial) {
         if ((entry >> 16) != kSpecialEndOfBlock) break;
