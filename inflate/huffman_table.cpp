@@ -89,21 +89,29 @@ bool fillComplete(const CanonicalCode& code, Alphabet alphabet, unsigned primary
   if (length > kMaxCodeLength) return true;
 
   // Longer codes go to subtables, one per primary prefix, as wide as the
-  // longest code under that prefix. Canonical codes grow with their length,
-  // so the last code seen under a prefix is its longest.
-  uint8_t longest[1u << kLitLenTableBits] = {};
+  // longest code under that prefix. In canonical order the prefixes never
+  // decrease and codes grow with their length, so each prefix comes as one
+  // run whose last code is its longest. Only the prefixes listed are read.
+  uint8_t longest[1u << kLitLenTableBits];
   uint16_t offset[1u << kLitLenTableBits];
+  uint16_t prefixes[288];
+  unsigned prefixCount = 0;
   for (unsigned l = length; l <= kMaxCodeLength; ++l) {
-    for (unsigned k = 0; k < code.count[l]; ++k)
-      longest[(code.firstCode[l] + k) >> (l - primaryBits)] = l;
+    for (unsigned k = 0; k < code.count[l]; ++k) {
+      const unsigned prefix = (code.firstCode[l] + k) >> (l - primaryBits);
+      if (prefixCount == 0 || prefixes[prefixCount - 1] != prefix) {
+        prefixes[prefixCount++] = static_cast<uint16_t>(prefix);
+      }
+      longest[prefix] = static_cast<uint8_t>(l);
+    }
   }
   unsigned next = primarySize;
   const unsigned capacity = tableCapacity(alphabet, primaryBits);
-  for (unsigned prefix = 0; prefix < primarySize; ++prefix) {
-    if (longest[prefix] == 0) continue;
+  for (unsigned i = 0; i < prefixCount; ++i) {
+    const unsigned prefix = prefixes[i];
     unsigned subBits = longest[prefix] - primaryBits;
     if (next + (1u << subBits) > capacity) return false;
-    offset[prefix] = next;
+    offset[prefix] = static_cast<uint16_t>(next);
     entries[reverseBits(prefix, primaryBits)] = kEntrySubtable | next << 16 | subBits << 8;
     next += 1u << subBits;
   }
