@@ -23,6 +23,8 @@ constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 // The history, and the room the decoder may write beyond its limit.
 constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
+// The input buffer's size in usable windows.
+constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes };
 
@@ -47,7 +49,8 @@ class EntryReader {
   int32_t fail(int32_t code) { return FailEntry(zip_, code, output_); }
   int32_t openVolume(int32_t volume);
   int32_t readVolume();
-  int32_t decodePass(uint32_t n, uint32_t& consumed, uint32_t& produced);
+  void makeRoomForChunk();
+  int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
   int32_t deliver(uint32_t produced);
   void setFileTime();
   uint32_t locateData();
@@ -64,17 +67,21 @@ class EntryReader {
   ZipCryptKeys keys_;
   AesKey aes_{};
 
+  // The input buffer holds several chunks' worth, so that the pending
+  // bytes need moving to its start only now and then rather than every
+  // pass: they sit at window_, and the decoder sees window_ as its input.
   uint8_t* in_ = nullptr;
-  uint8_t* area_ = nullptr;  // the output area, behind the history
-  uint32_t O_ = 0;           // usable input size
-  uint32_t F_ = 0;           // pending input bytes
-  uint32_t L_ = 0;           // compressed bytes to read
-  uint32_t S_ = 0;           // bytes on the volumes already finished
-  uint32_t M_ = 0;           // bytes on this volume
-  uint32_t R_ = 0;           // bytes still to read from this volume
-  uint32_t K_ = 0;           // free room behind the pending bytes
-  int32_t V_ = 0;            // volume being read
-  uint32_t W_ = 0;           // where the entry's data start in this volume
+  uint8_t* window_ = nullptr;
+  uint8_t* area_ = nullptr;           // the output area, behind the history
+  uint32_t usableInput_ = 0;          // the part of the window in use
+  uint32_t pending_ = 0;              // input bytes at window_ not yet consumed
+  uint32_t dataLength_ = 0;           // compressed bytes of the entry to read
+  uint32_t earlierVolumesShare_ = 0;  // of them, bytes on the volumes already finished
+  uint32_t volumeShare_ = 0;          // bytes of the entry on this volume
+  uint32_t volumeRemaining_ = 0;      // bytes still to read from this volume
+  uint32_t freeRoom_ = 0;             // room in the window behind the pending bytes
+  int32_t volume_ = 0;                // volume being read
+  uint32_t dataStart_ = 0;            // where the entry's data start in this volume
   uint32_t crc_ = 0;
   uint32_t written_ = 0;
 };
@@ -105,15 +112,15 @@ int32_t EntryReader::run() {
   if (!zip_.batchRunning) zip_.bytesDone = 0;
 
   uint32_t capacity = (static_cast<uint32_t>(zip_.bufferKiB) + 2) * 1024;
-  buffers_.input.resize(capacity);
+  buffers_.input.resize(size_t{capacity} * kWindowsPerInputBuffer);
   buffers_.output.resize(capacity + kOutputSlack);
-  in_ = buffers_.input.data();
+  in_ = window_ = buffers_.input.data();
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
   *buffers_.inflate = InflateState();
-  O_ = capacity;
-  L_ = entry_.compressedSize;
-  V_ = entry_.firstDisk;
+  usableInput_ = capacity;
+  dataLength_ = entry_.compressedSize;
+  volume_ = entry_.firstDisk;
 
   // No password makes the data of an unknown method readable, so none is
   // asked for (tools that encrypt their own way also set the flag).
@@ -121,31 +128,30 @@ int32_t EntryReader::run() {
 
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.
-  if (spanned() && openVolume(V_) != 0) return -1;
-  uint32_t dataStart = locateData();
-  W_ = dataStart;
-  entry_.source->Seek(dataStart);
+  if (spanned() && openVolume(volume_) != 0) return -1;
+  dataStart_ = locateData();
+  entry_.source->Seek(dataStart_);
   output_->Truncate();
 
-  if (entry_.encryptionKind == 1 && L_ >= kCryptHeaderSize) {
-    if (CheckTraditionalPassword(entry_, keys_, L_, in_) != 0) return -1;
+  if (entry_.encryptionKind == 1 && dataLength_ >= kCryptHeaderSize) {
+    if (CheckTraditionalPassword(entry_, keys_, dataLength_, in_) != 0) return -1;
     cipher_ = Cipher::Traditional;
-    W_ += kCryptHeaderSize;
+    dataStart_ += kCryptHeaderSize;
   } else if (entry_.encryptionKind == 1) {
-    L_ = 0;  // too short to hold the header: nothing to decrypt
+    dataLength_ = 0;  // too short to hold the header: nothing to decrypt
   } else if (entry_.encryptionKind >= 2) {
     if (CheckAesPassword(entry_, aes_) != 0) return -1;
     cipher_ = Cipher::Aes;
   }
 
-  while (S_ < L_) {
+  while (earlierVolumesShare_ < dataLength_) {
     if (readVolume() != 0) return -1;
-    V_++;
-    S_ += M_;
-    if (S_ >= L_) break;
-    if (openVolume(V_) != 0) return -1;
+    volume_++;
+    earlierVolumesShare_ += volumeShare_;
+    if (earlierVolumesShare_ >= dataLength_) break;
+    if (openVolume(volume_) != 0) return -1;
     entry_.source->Seek(0);
-    W_ = 0;
+    dataStart_ = 0;
   }
 
   if (crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
@@ -154,74 +160,93 @@ int32_t EntryReader::run() {
   return 0;
 }
 
+// The window moves on by the bytes each pass consumes; once it would run
+// past the buffer, its pending bytes go back to the buffer's start.
+void EntryReader::makeRoomForChunk() {
+  const size_t windowOffset = static_cast<size_t>(window_ - in_);
+  if (windowOffset + usableInput_ <= buffers_.input.size()) return;
+  std::memmove(in_, window_, pending_);
+  window_ = in_;
+}
+
 int32_t EntryReader::readVolume() {
   uint32_t size = entry_.source->Size();
-  uint32_t available = size > W_ ? size - W_ : 0;
-  M_ = std::min(L_ - S_, available);
+  uint32_t available = size > dataStart_ ? size - dataStart_ : 0;
+  const uint32_t entryLeft = dataLength_ - earlierVolumesShare_;
+  volumeShare_ = std::min(entryLeft, available);
   // A plain archive holds all of an entry's data.
-  if (!spanned() && M_ < L_ - S_) return fail(zipErrEndOfFile);
-  R_ = M_;
-  K_ = O_ - F_;
+  if (!spanned() && volumeShare_ < entryLeft) return fail(zipErrEndOfFile);
+  const bool lastVolume = volumeShare_ == entryLeft;
+  volumeRemaining_ = volumeShare_;
+  freeRoom_ = usableInput_ - pending_;
 
-  while (R_ != 0 || (F_ > 0 && M_ == L_ - S_)) {
-    uint32_t n = R_;
-    bool cut = R_ > K_;
-    if (cut) n = K_ & ~15u;
-    if (entry_.source->Read(in_ + (O_ - K_), n) != 0) return fail(zipErrOpenForReading);
+  while (volumeRemaining_ != 0 || (pending_ > 0 && lastVolume)) {
+    uint32_t chunk = volumeRemaining_;
+    bool cut = volumeRemaining_ > freeRoom_;
+    if (cut) chunk = freeRoom_ & ~15u;
+    // Whenever a chunk has bytes, the free room is exactly what lies
+    // behind the pending bytes in the usable window.
+    makeRoomForChunk();
+    uint8_t* const chunkStart = window_ + pending_;
+    if (entry_.source->Read(chunkStart, chunk) != 0) return fail(zipErrOpenForReading);
 
     if (cipher_ == Cipher::Traditional) {
-      decryptBuffer(keys_, in_ + (O_ - K_), n);
+      decryptBuffer(keys_, chunkStart, chunk);
     } else if (cipher_ == Cipher::Aes) {
-      if (n == R_ && M_ + S_ == L_) {
-        int32_t plain = static_cast<int32_t>(n);
-        if (!decryptAesFinal(aes_, in_ + (O_ - K_), plain)) return fail(zipErrNotZipFile);
-        R_ = n = static_cast<uint32_t>(plain);
+      if (chunk == volumeRemaining_ && lastVolume) {
+        int32_t plain = static_cast<int32_t>(chunk);
+        if (!decryptAesFinal(aes_, chunkStart, plain)) return fail(zipErrNotZipFile);
+        volumeRemaining_ = chunk = static_cast<uint32_t>(plain);
       } else {
-        decryptAesChunk(aes_, in_ + (O_ - K_), n);
+        decryptAesChunk(aes_, chunkStart, chunk);
       }
     }
 
-    F_ += n;
-    if (cut) O_ -= K_ % 16;
+    pending_ += chunk;
+    if (cut) usableInput_ -= freeRoom_ % 16;
 
     uint32_t consumed = 0;
     uint32_t produced = 0;
-    if (decodePass(n, consumed, produced) != 0) return -1;
+    if (decodePass(chunk, consumed, produced) != 0) return -1;
     // A full buffer the decoder cannot take from never drains.
-    if (n == 0 && R_ != 0 && consumed == 0 && produced == 0) return fail(zipErrNotZipFile);
-    std::memmove(in_, in_ + consumed, F_ - consumed);
+    if (chunk == 0 && volumeRemaining_ != 0 && consumed == 0 && produced == 0) {
+      return fail(zipErrNotZipFile);
+    }
+    window_ += consumed;
     if (deliver(produced) != 0) return -1;
 
-    R_ -= n;
-    F_ -= consumed;
-    K_ = consumed;
+    volumeRemaining_ -= chunk;
+    pending_ -= consumed;
+    freeRoom_ = consumed;
   }
   return 0;
 }
 
-int32_t EntryReader::decodePass(uint32_t n, uint32_t& I, uint32_t& T) {
+int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced) {
   // While more compressed data follow, 32 KiB stay unconsumed so that a
   // symbol is never cut off at the end of the buffer.
-  bool moreToCome = M_ < L_ && (R_ != 0 || L_ - S_ > M_);
-  uint32_t U = O_;
-  if (moreToCome) U = F_ >= 65536 ? F_ - 32768 : 0;
-  if (U == 0) return 0;
-  bool moreOnVolume = R_ != n;
+  const bool moreToCome =
+      volumeShare_ < dataLength_ &&
+      (volumeRemaining_ != 0 || dataLength_ - earlierVolumesShare_ > volumeShare_);
+  uint32_t consumeLimit = usableInput_;
+  if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
+  if (consumeLimit == 0) return 0;
+  const bool moreOnVolume = volumeRemaining_ != chunk;
   InflateState& state = *buffers_.inflate;
 
-  while (T < U - 2048 && I < F_) {
-    if (F_ - I <= 65536 && I != 0 && moreOnVolume) break;  // refill first
+  while (produced < consumeLimit - 2048 && consumed < pending_) {
+    if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
     if (entry_.method == 8) {
-      state.inPos = I;
-      state.outPos = T;
+      state.inPos = consumed;
+      state.outPos = produced;
       int32_t blockState = state.blockState;
       uint8_t bitCount = state.bitCount;
-      ZipError result = inflateStep(state, in_, F_, area_, U);
+      ZipError result = inflateStep(state, window_, pending_, area_, consumeLimit);
       if (result != zipErrNone) return fail(result);
-      bool progress = state.inPos != I || state.outPos != T || state.blockState != blockState ||
-                      state.bitCount != bitCount;
-      I = state.inPos;
-      T = state.outPos;
+      bool progress = state.inPos != consumed || state.outPos != produced ||
+                      state.blockState != blockState || state.bitCount != bitCount;
+      consumed = state.inPos;
+      produced = state.outPos;
       if (!progress) {
         // The decoder needs bytes that are not buffered: wait for them, or
         // give up when none will come.
@@ -229,8 +254,8 @@ int32_t EntryReader::decodePass(uint32_t n, uint32_t& I, uint32_t& T) {
         return fail(zipErrNotZipFile);
       }
     } else if (entry_.method == 0) {
-      std::memcpy(area_, in_, F_);
-      I = T = F_;
+      std::memcpy(area_, window_, pending_);
+      consumed = produced = pending_;
     } else {
       return fail(zipErrUnknownAlgorithm);
     }
@@ -239,15 +264,15 @@ int32_t EntryReader::decodePass(uint32_t n, uint32_t& I, uint32_t& T) {
   return 0;
 }
 
-int32_t EntryReader::deliver(uint32_t T) {
-  written_ += T;
-  zip_.bytesDone += T;
+int32_t EntryReader::deliver(uint32_t produced) {
+  written_ += produced;
+  zip_.bytesDone += produced;
   zip_.Refresh();
   zip_.PumpMessages();
-  crc_ = crc32Update(crc_, area_, static_cast<int32_t>(T));
-  if (T && output_->Write(area_, T) != 0) return fail(zipErrWriteFailed);
+  crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
+  if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
   // The newest 32 KiB of output become the history in front of the area.
-  std::memmove(buffers_.output.data(), buffers_.output.data() + T, kHistory);
+  std::memmove(buffers_.output.data(), buffers_.output.data() + produced, kHistory);
   return 0;
 }
 

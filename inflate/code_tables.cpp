@@ -1,6 +1,7 @@
 #include "inflate/code_tables.h"
 
 #include "inflate/fixed_code.h"
+#include "inflate/huffman_block.h"
 
 namespace extractor {
 
@@ -49,6 +50,7 @@ void buildInflateTables() {
     distExtra[2 * e + 2] = distExtra[2 * e + 3] = e;
   }
   buildFixedTables();
+  selectFastLoop();
 }
 
 }  // namespace extractor

@@ -14,18 +14,28 @@ namespace {
 // overwrite.
 constexpr uint32_t kFastOutputMargin = kMaxMatchLength + kMatchOverwrite;
 
+// Entries that need more than the primary lookup: a subtable pointer or a
+// special entry.
+constexpr uint32_t kEntryExceptional = kEntrySubtable | kEntrySpecial;
+
+template <unsigned kPrimaryBits>
+inline uint32_t subtableEntry(const uint32_t* entries, uint32_t pointer, uint64_t bits) {
+  const uint32_t index =
+      static_cast<uint32_t>(bits >> kPrimaryBits) & ((1u << ((pointer >> 8) & 0x1F)) - 1);
+  return entries[(pointer >> 16) + index];
+}
+
 template <unsigned kPrimaryBits>
 inline uint32_t lookup(const uint32_t* entries, uint64_t bits) {
   uint32_t entry = entries[bits & ((1u << kPrimaryBits) - 1)];
-  if (entry & kEntrySubtable) {
-    entry = entries[(entry >> 16) + ((bits >> kPrimaryBits) & ((1u << ((entry >> 8) & 0x1F)) - 1))];
-  }
+  if (entry & kEntrySubtable) entry = subtableEntry<kPrimaryBits>(entries, entry, bits);
   return entry;
 }
 
+// The base plus the extra bits that follow the codeword.
 inline uint32_t entryValue(uint32_t entry, uint64_t bits) {
-  uint32_t extra = static_cast<uint32_t>(bits & ((uint64_t{1} << (entry & 0xFF)) - 1));
-  return (entry >> 16) + (extra >> ((entry >> 8) & 0x1F));
+  const uint64_t codeAndExtra = bits & ((uint64_t{1} << static_cast<uint8_t>(entry)) - 1);
+  return (entry >> 16) + static_cast<uint32_t>(codeAndExtra >> ((entry >> 8) & 0x1F));
 }
 
 template <bool kFixed>
@@ -70,103 +80,200 @@ Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const Canon
   return Outcome::kContinue;
 }
 
+// Literals a dynamic block's fast loop writes between two refills; a fixed
+// block's input budget is tested before each symbol, so it takes one.
 template <bool kFixed>
-Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
+constexpr unsigned kLiteralsPerRefill = kFixed ? 1 : 3;
+
+// Symbols a dynamic block's fast loop decodes after one test of the
+// budget: a run of literals and the symbol after it.
+template <bool kFixed>
+constexpr unsigned kSymbolsPerTest = kFixed ? 1 : kLiteralsPerRefill<kFixed> + 1;
+
+#if defined(__GNUC__)
+#define INFLATE_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define INFLATE_ALWAYS_INLINE inline
+#endif
+
+// Decodes while every symbol's bits are buffered and its output fits without
+// a test; returns true at the end of the block. Otherwise it leaves the
+// context before the first symbol it did not decode, for decodeCarefully.
+template <bool kFixed>
+INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
+                                      const DistTable& dist) {
+  constexpr unsigned kLiterals = kLiteralsPerRefill<kFixed>;
   const uint32_t budgetEnd = kFixed ? c.limit : c.limit - 1024;
-  // The fast loop needs 8 readable bytes for a refill and output room for a
-  // whole match with its word overwrite.
-  const uint8_t* const outFastEnd =
-      c.output + std::min<uint64_t>(budgetEnd, c.room - kFastOutputMargin + 1);
-  const uint8_t* const inFastEnd = c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, 7);
+  constexpr unsigned kSymbols = kSymbolsPerTest<kFixed>;
+  if (budgetEnd < kSymbols || c.room < kFastOutputMargin + kSymbols) return false;
+  // Every symbol of the loop starts below budgetEnd, and a match and its
+  // word overwrite fit in the room.
+  const uint64_t fastEnd = std::min<uint64_t>(uint64_t{budgetEnd} - (kSymbols - 1),
+                                              c.room - kFastOutputMargin - kSymbols + 1);
+  const uint8_t* const outFastEnd = c.output + fastEnd;
+  // A refill reads 8 bytes, and a second refill may follow the first
+  // without a test.
+  const uint8_t* const inFastEnd = c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, 14);
   const uint8_t* const inStart = c.in.start;
   const bool inputBudget = kFixed && !c.inputComplete;
   const uint32_t inputBudgetEnd = c.limit - 5;
+  const uint32_t* const litLenEntries = litLen.entries;
+  const uint32_t* const distEntries = dist.entries;
+
+  // Locals, since the byte stores could otherwise alias the context.
+  uint64_t bits = c.in.bits;
+  // Only the low 6 bits count: a whole entry is subtracted, so the bits
+  // above them hold what its other fields leave, which saves the masking.
+  uint32_t count = c.in.count;
+  const uint8_t* next = c.in.next;
+  uint8_t* out = c.out;
+  auto roomForFastSymbol = [&] {
+    return out < outFastEnd && next < inFastEnd &&
+           (!inputBudget ||
+            static_cast<uint32_t>(next - inStart) - ((count >> 3) & 7) < inputBudgetEnd);
+  };
+  auto refill = [&] {
+    bits |= loadLittleEndian64(next) << (count & 63);
+    next += 7 - ((count >> 3) & 7);
+    count |= 56;
+  };
+  auto consume = [&](uint32_t entry) {
+    bits >>= static_cast<uint8_t>(entry);
+    count -= entry;
+  };
+  auto primaryLitLen = [&] { return litLenEntries[bits & ((1u << kLitLenTableBits) - 1)]; };
+  auto save = [&] {
+    c.in.bits = bits;
+    c.in.count = count & 63;
+    c.in.next = next;
+    c.out = out;
+  };
+  if (!roomForFastSymbol()) return false;
+
+  // A refill leaves at least 56 bits: a literal/length code, its extra bits,
+  // a distance code and its extra bits take at most 48. The next symbol's
+  // entry is looked up before the current one is finished, so that the
+  // loads overlap.
+  refill();
+  uint32_t entry = primaryLitLen();
   for (;;) {
-    // Locals, since the byte stores could otherwise alias the context.
-    uint64_t bits = c.in.bits;
-    unsigned count = c.in.count;
-    const uint8_t* next = c.in.next;
-    uint8_t* out = c.out;
-    auto roomForFastSymbol = [&] {
-      return out < outFastEnd && next < inFastEnd &&
-             (!inputBudget ||
-              static_cast<uint32_t>(next - inStart) - (count >> 3) < inputBudgetEnd);
-    };
-    auto refill = [&] {
-      bits |= loadLittleEndian64(next) << count;
-      next += (63 - count) >> 3;
-      count |= 56;
-    };
-    auto consume = [&](uint32_t entry) {
-      bits >>= entry & 0xFF;
-      count -= entry & 0xFF;
-    };
-    auto save = [&] {
-      c.in.bits = bits;
-      c.in.count = count;
-      c.in.next = next;
-      c.out = out;
-    };
-    if (roomForFastSymbol()) {
-      // A refill leaves at least 56 bits, enough for a literal/length code,
-      // its extra bits, a distance code and its extra bits. The next
-      // symbol's entry is looked up before a match is copied, so that the
-      // two overlap.
+    if (entry & kEntryLiteral) {
+      // Primary literals take at most 11 bits: after the first literal
+      // (at most 15 from a subtable) and two more, 19 bits are left, enough
+      // to look up the next entry; the refill only adds bits above them.
+      consume(entry);
+      *out++ = static_cast<uint8_t>(entry >> 16);
+      entry = primaryLitLen();
+      if (kLiterals > 1 && (entry & kEntryLiteral)) {
+        consume(entry);
+        *out++ = static_cast<uint8_t>(entry >> 16);
+        entry = primaryLitLen();
+        if (kLiterals > 2 && (entry & kEntryLiteral)) {
+          consume(entry);
+          *out++ = static_cast<uint8_t>(entry >> 16);
+          entry = primaryLitLen();
+        }
+      }
+      if (kFixed || (entry & kEntryLiteral)) {
+        if (!roomForFastSymbol()) break;
+        refill();
+        continue;
+      }
+      // The symbol after the literals is decoded without a test of its
+      // own: the budget left room for it.
       refill();
-      uint32_t entry = lookup<kLitLenTableBits>(litLen.entries, bits);
-      for (;;) {
+    }
+    if (entry & kEntryExceptional) {
+      if (entry & kEntrySubtable) {
+        entry = subtableEntry<kLitLenTableBits>(litLenEntries, entry, bits);
         if (entry & kEntryLiteral) {
           consume(entry);
           *out++ = static_cast<uint8_t>(entry >> 16);
-          // At least 41 bits are left, enough to find the next entry before
-          // the refill, which only adds bits above them; and after a second
-          // literal, 26.
-          entry = lookup<kLitLenTableBits>(litLen.entries, bits);
-          if (!kFixed && (entry & kEntryLiteral) && out < outFastEnd) {
-            consume(entry);
-            *out++ = static_cast<uint8_t>(entry >> 16);
-            entry = lookup<kLitLenTableBits>(litLen.entries, bits);
-          }
           if (!roomForFastSymbol()) break;
           refill();
+          entry = primaryLitLen();
           continue;
         }
-        if (entry & kEntrySpecial) {
-          if ((entry >> 16) != kSpecialEndOfBlock) break;
-          consume(entry);
-          save();
-          return Outcome::kBlockEnd;
-        }
-        const uint64_t bitsAtLength = bits;
-        const uint32_t length = entryValue(entry, bits);
-        const uint32_t lengthEntry = entry;
+      }
+      if (entry & kEntrySpecial) {
+        if ((entry >> 16) != kSpecialEndOfBlock) break;
         consume(entry);
-        entry = lookup<kDistTableBits>(dist.entries, bits);
-        if (entry & kEntrySpecial) {
-          bits = bitsAtLength;
-          count += lengthEntry & 0xFF;
-          break;
-        }
-        const uint32_t distance = entryValue(entry, bits);
-        consume(entry);
-        uint8_t* const match = out;
-        out += length;
-        if (!roomForFastSymbol()) {
-          copyMatchFast(match, distance, length);
-          break;
-        }
-        refill();
-        entry = lookup<kLitLenTableBits>(litLen.entries, bits);
-        copyMatchFast(match, distance, length);
+        save();
+        return true;
       }
     }
-    save();
+    const uint64_t bitsAtLength = bits;
+    const uint32_t countAtLength = count;
+    const uint32_t length = entryValue(entry, bits);
+    consume(entry);
+    entry = distEntries[bits & ((1u << kDistTableBits) - 1)];
+    if (entry & kEntryExceptional) {
+      if (entry & kEntrySubtable) entry = subtableEntry<kDistTableBits>(distEntries, entry, bits);
+      if (entry & kEntrySpecial) {
+        // A code the tables leave to the walk, or one decoding rejects.
+        bits = bitsAtLength;
+        count = countAtLength;
+        break;
+      }
+    }
+    const uint32_t distance = entryValue(entry, bits);
+    consume(entry);
+    uint8_t* const match = out;
+    out += length;
+    if (!roomForFastSymbol()) {
+      copyMatchFast(match, distance, length);
+      break;
+    }
+    refill();
+    entry = primaryLitLen();
+    copyMatchFast(match, distance, length);
+  }
+  save();
+  return false;
+}
+
+template <bool kFixed>
+bool decodeFastPortable(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
+  return decodeFast<kFixed>(c, litLen, dist);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same loop where BMI2's shifts and bit extraction shorten it.
+template <bool kFixed>
+__attribute__((target("bmi2"))) bool decodeFastBmi2(StepContext& c, const LitLenTable& litLen,
+                                                    const DistTable& dist) {
+  return decodeFast<kFixed>(c, litLen, dist);
+}
+#endif
+
+bool fastLoopUsesBmi2 = false;
+
+template <bool kFixed>
+Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
+  for (;;) {
+#if defined(__x86_64__) || defined(__i386__)
+    const bool ended = fastLoopUsesBmi2 ? decodeFastBmi2<kFixed>(c, litLen, dist)
+                                        : decodeFastPortable<kFixed>(c, litLen, dist);
+#else
+    const bool ended = decodeFastPortable<kFixed>(c, litLen, dist);
+#endif
+    if (ended) return Outcome::kBlockEnd;
     Outcome outcome = decodeCarefully<kFixed>(c, litLen.code, dist.code);
     if (outcome != Outcome::kContinue) return outcome;
   }
 }
 
 }  // namespace
+
+bool selectFastLoop(bool allowBmi2) {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  fastLoopUsesBmi2 = allowBmi2 && __builtin_cpu_supports("bmi2");
+#else
+  (void)allowBmi2;
+#endif
+  return fastLoopUsesBmi2;
+}
 
 Outcome decodeFixedBlock(StepContext& c) {
   return decodeBlock<true>(c, fixedLitLen, fixedDist);

@@ -11,6 +11,10 @@ namespace extractor {
 // the input is complete) and the output below limit; dynamic blocks while
 // the output is below limit - 1024. The budget is tested before each
 // symbol.
+// Chooses the build of the fast loop: the BMI2 one when allowed and the
+// processor has it. Returns whether that one is used.
+bool selectFastLoop(bool allowBmi2 = true);
+
 Outcome decodeFixedBlock(StepContext& c);
 Outcome decodeDynamicBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist);
 

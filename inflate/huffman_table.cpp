@@ -26,10 +26,24 @@ uint32_t withCodeLength(uint32_t entry, unsigned length) {
   return entry + length + (length << 8);
 }
 
+// Bit reversal a byte at a time.
+struct ByteReversal {
+  uint8_t reversed[256];
+  constexpr ByteReversal() : reversed() {
+    for (unsigned b = 0; b < 256; ++b) {
+      unsigned r = 0;
+      for (unsigned i = 0; i < 8; ++i) r |= ((b >> i) & 1) << (7 - i);
+      reversed[b] = static_cast<uint8_t>(r);
+    }
+  }
+};
+constexpr ByteReversal kByteReversal;
+
+// The low count (at most 16) bits of value in reverse order.
 unsigned reverseBits(unsigned value, unsigned count) {
-  unsigned reversed = 0;
-  for (unsigned i = 0; i < count; ++i, value >>= 1) reversed = reversed << 1 | (value & 1);
-  return reversed;
+  const unsigned reversed16 =
+      kByteReversal.reversed[value & 0xFF] << 8 | kByteReversal.reversed[(value >> 8) & 0xFF];
+  return reversed16 >> (16 - count);
 }
 
 unsigned tableCapacity(Alphabet alphabet, unsigned primaryBits) {
@@ -60,35 +74,44 @@ void fillByWalking(const CanonicalCode& code, Alphabet alphabet, unsigned primar
 bool fillComplete(const CanonicalCode& code, Alphabet alphabet, unsigned primaryBits,
                   uint32_t* entries) {
   const unsigned primarySize = 1u << primaryBits;
+  // By increasing length: the entries of the shorter codes, which repeat
+  // with the period of the table so far, are doubled, then each code of
+  // this length takes its one index.
   unsigned length = 1;
   for (; length <= primaryBits && length <= kMaxCodeLength; ++length) {
+    const unsigned half = 1u << (length - 1);
+    if (length > 1) std::memcpy(entries + half, entries, half * sizeof *entries);
     for (unsigned k = 0; k < code.count[length]; ++k) {
-      uint32_t entry =
+      entries[reverseBits(code.firstCode[length] + k, length)] =
           withCodeLength(symbolEntry(alphabet, code.symbols[code.firstIndex[length] + k]), length);
-      for (unsigned i = reverseBits(code.firstCode[length] + k, length); i < primarySize;
-           i += 1u << length) {
-        entries[i] = entry;
-      }
     }
   }
   if (length > kMaxCodeLength) return true;
 
   // Longer codes go to subtables, one per primary prefix, as wide as the
-  // longest code under that prefix. Canonical codes grow with their length,
-  // so the last code seen under a prefix is its longest.
-  uint8_t longest[1u << kLitLenTableBits] = {};
+  // longest code under that prefix. In canonical order the prefixes never
+  // decrease and codes grow with their length, so each prefix comes as one
+  // run whose last code is its longest. Only the prefixes listed are read.
+  uint8_t longest[1u << kLitLenTableBits];
   uint16_t offset[1u << kLitLenTableBits];
+  uint16_t prefixes[288];
+  unsigned prefixCount = 0;
   for (unsigned l = length; l <= kMaxCodeLength; ++l) {
-    for (unsigned k = 0; k < code.count[l]; ++k)
-      longest[(code.firstCode[l] + k) >> (l - primaryBits)] = l;
+    for (unsigned k = 0; k < code.count[l]; ++k) {
+      const unsigned prefix = (code.firstCode[l] + k) >> (l - primaryBits);
+      if (prefixCount == 0 || prefixes[prefixCount - 1] != prefix) {
+        prefixes[prefixCount++] = static_cast<uint16_t>(prefix);
+      }
+      longest[prefix] = static_cast<uint8_t>(l);
+    }
   }
   unsigned next = primarySize;
   const unsigned capacity = tableCapacity(alphabet, primaryBits);
-  for (unsigned prefix = 0; prefix < primarySize; ++prefix) {
-    if (longest[prefix] == 0) continue;
+  for (unsigned i = 0; i < prefixCount; ++i) {
+    const unsigned prefix = prefixes[i];
     unsigned subBits = longest[prefix] - primaryBits;
     if (next + (1u << subBits) > capacity) return false;
-    offset[prefix] = next;
+    offset[prefix] = static_cast<uint16_t>(next);
     entries[reverseBits(prefix, primaryBits)] = kEntrySubtable | next << 16 | subBits << 8;
     next += 1u << subBits;
   }

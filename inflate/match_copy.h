@@ -7,35 +7,68 @@
 namespace extractor {
 
 // Bytes a copyMatchFast may write beyond the match.
-constexpr unsigned kMatchOverwrite = 16;
+constexpr unsigned kMatchOverwrite = 32;
 
 inline void copyWord(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, src, 8);
 }
 
-// Copies whole words, writing up to kMatchOverwrite - 1 bytes past the
-// match (a match of 0 bytes included). With a distance of 8 or more a word never overlaps its own
-// source.
+inline void copyBlock16(uint8_t* dst, const uint8_t* src) {
+  std::memcpy(dst, src, 16);
+}
+
+// For a distance of 1 to 15, whole numbers of periods: the least one of at
+// least 8 bytes and the least one of at least 16. From that far back a word
+// or a block repeats the pattern.
+struct PeriodsBack {
+  uint8_t word, block;
+};
+struct PeriodsBackTable {
+  PeriodsBack byDistance[16];
+  constexpr PeriodsBackTable() : byDistance() {
+    for (unsigned d = 1; d < 16; ++d) {
+      byDistance[d].word = static_cast<uint8_t>((8 + d - 1) / d * d);
+      byDistance[d].block = static_cast<uint8_t>((16 + d - 1) / d * d);
+    }
+  }
+};
+constexpr PeriodsBackTable kPeriodsBack;
+
+// A distance below 16: the first 16 bytes as a word from the source (a
+// byte at a time below 8) and a word from a whole number of periods back,
+// then blocks from a whole number of periods back.
+inline void copyShortDistance(uint8_t* out, const uint8_t* src, uint8_t* end, uint32_t distance) {
+  const PeriodsBack back = kPeriodsBack.byDistance[distance];
+  if (distance >= 8) {
+    copyWord(out, src);
+  } else {
+    for (unsigned i = 0; i < 8; ++i) out[i] = src[i];
+  }
+  copyWord(out + 8, out + 8 - back.word);
+  for (uint8_t* p = out + 16; p < end; p += 16) copyBlock16(p, p - back.block);
+}
+
+// Copies in whole blocks, writing up to kMatchOverwrite - 1 bytes past the
+// match (a match of 0 bytes included). Most matches are short, so the
+// first 32 bytes are copied without a test. A block never overlaps its own
+// source: blocks of 16 bytes need a distance of 16 or more, words one of 8.
 inline void copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
-  if (distance >= 8) {
-    // Most matches are short: two words cover them.
-    copyWord(out, src);
-    copyWord(out + 8, src + 8);
-    for (out += 16, src += 16; out < end; out += 8, src += 8) copyWord(out, src);
+  if (distance >= 16) {
+    copyBlock16(out, src);
+    copyBlock16(out + 16, src + 16);
+    for (out += 32, src += 32; out < end; out += 16, src += 16) copyBlock16(out, src);
   } else if (distance == 1) {
-    uint64_t pattern = 0x0101010101010101ull * *src;
+    uint8_t pattern[16];
+    std::memset(pattern, *src, sizeof pattern);
     do {
-      std::memcpy(out, &pattern, 8);
-      out += 8;
+      copyBlock16(out, pattern);
+      copyBlock16(out + 16, pattern);
+      out += 32;
     } while (out < end);
   } else {
-    // The first word byte by byte; after it a word can come from a whole
-    // number of periods back, which is at least a word back.
-    for (unsigned i = 0; i < 8; ++i) out[i] = src[i];
-    const uint32_t back = (8 + distance - 1) / distance * distance;
-    for (uint8_t* p = out + 8; p < end; p += 8) copyWord(p, p - back);
+    copyShortDistance(out, src, end, distance);
   }
 }
 

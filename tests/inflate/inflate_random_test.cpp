@@ -4,6 +4,7 @@
 
 #include "deflate_writer.h"
 #include "dual_decoder.h"
+#include "inflate/huffman_block.h"
 
 namespace extractor::testing {
 namespace {
@@ -111,6 +112,28 @@ TEST(InflateRandom, RandomBytes) {
     if (seed % 2) bytes[0] = static_cast<uint8_t>((bytes[0] & ~7) | 4 | (seed & 1));
     DriveResult r = driveWhole(bytes, 1u << 16);
     ASSERT_TRUE(r.agreed) << "seed " << seed << ": " << r.mismatch;
+  }
+}
+
+// The processor picks one build of the fast loop; the other one must decode
+// alike where it runs.
+TEST(InflateRandom, BothBuildsOfTheFastLoop) {
+  struct Restore {
+    ~Restore() { selectFastLoop(); }
+  } restore;
+  for (bool bmi2 : {false, true}) {
+    selectFastLoop(bmi2);
+    for (unsigned seed = 0; seed < 150; ++seed) {
+      std::mt19937 rng(6000 + seed);
+      GeneratedStream s = randomStream(rng, 1 + seed % 6, 400);
+      Bytes bytes = seed % 3 == 0 ? damage(s.bytes, rng) : s.bytes;
+      DriveResult r = seed % 2 ? driveIncremental(bytes, 1 + seed % 5, kLimit)
+                               : drivePipeline(bytes, 70000, 4093 + seed);
+      ASSERT_TRUE(r.agreed) << "bmi2 " << bmi2 << " seed " << seed << ": " << r.mismatch;
+      if (seed % 3 != 0) {
+        ASSERT_EQ(s.output, r.output) << seed;
+      }
+    }
   }
 }
 

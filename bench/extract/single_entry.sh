@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# One large entry (~200 MB of mixed content), deflated and stored, extracted
+# by extractor-cli, beside this project's decoder alone on the same deflated
+# data (all of it in memory, nothing written) and a plain copy of the file.
+# Times are processor seconds (user + system), the best of ROUNDS runs taken
+# in turn, so that other work on the machine does not count; from each
+# extraction the time of listing the same archive (start-up and directory)
+# is taken off.
+#
+# usage: bench/extract/single_entry.sh [EXTRACTOR_CLI] [ROUNDS]
+#   EXTRACTOR_CLI defaults to build/release/tools/extractor-cli/extractor-cli;
+#   a .exe runs under wine (in WINEPREFIX, or a fresh prefix).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+cli=$(realpath "${1:-$root/build/release/tools/extractor-cli/extractor-cli}")
+rounds=${2:-5}
+runner=()
+if [[ $cli == *.exe ]]; then
+  if [[ -z ${WINEPREFIX:-} ]]; then
+    cd "$root" && source scripts/wine-prefix.sh && cd - >/dev/null
+  fi
+  export WINEDEBUG=-all
+  runner=(wine)
+fi
+for tool in "$cli" zip python3; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
+done
+
+build="$root/build-bench-inflate"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DEXTRACTOR_BENCH=ON -DEXTRACTOR_TESTS=OFF >/dev/null
+cmake --build "$build" --target inflate_bench -j2 >/dev/null
+decoder="$build/bench/inflate/inflate_bench"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/extractor-bench.XXXXXX")
+trap 'rm -rf "$work"; [[ -n ${wine_root:-} ]] && cleanup_wine' EXIT
+MiB=$((1024 * 1024))
+source "$here/big_file.sh"
+
+echo "preparing inputs in $work ..." >&2
+mkdir -p "$work/in"
+make_big_file "$work/in/big.bin"
+(cd "$work/in" && zip -q "$work/deflated.zip" big.bin && zip -q -0 "$work/stored.zip" big.bin)
+bytes=$(stat -c %s "$work/in/big.bin")
+
+# Processor seconds of a command.
+cpu_seconds() {
+  local TIMEFORMAT='%3U %3S'
+  { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{print $1 + $2}'
+}
+extract() {
+  rm -rf "$work/out"
+  cpu_seconds "${runner[@]}" "$cli" "$1" "$work/out"
+}
+min() { echo "$1 ${2:-}" | awk '{print ($2 != "" && $2 < $1) ? $2 : $1}'; }
+
+declare -A best=()
+for ((r = 0; r < rounds; r++)); do
+  best[decoder]=$(min "$("$decoder" --zip "$work/deflated.zip" 1)" "${best[decoder]:-}")
+  best[listing]=$(min "$(cpu_seconds "${runner[@]}" "$cli" --list "$work/deflated.zip")" "${best[listing]:-}")
+  best[deflated]=$(min "$(extract "$work/deflated.zip")" "${best[deflated]:-}")
+  [[ $r == 0 ]] && { cmp -s "$work/in/big.bin" "$work/out/big.bin" || { echo "output differs" >&2; exit 1; }; }
+  best[stored]=$(min "$(extract "$work/stored.zip")" "${best[stored]:-}")
+  rm -f "$work/copy"
+  best[copy]=$(min "$(cpu_seconds cp "$work/in/big.bin" "$work/copy")" "${best[copy]:-}")
+done
+
+report() {  # label seconds [reference seconds]
+  awk -v l="$1" -v s="$2" -v ref="${3:-}" -v b="$bytes" 'BEGIN {
+    printf "%-36s %8.3f s %8.0f MB/s", l, s, b / s / 1e6
+    if (ref != "") printf "   %.2f of the decoder alone", ref / s
+    printf "\n" }'
+}
+net() { echo "$1 $2" | awk '{ d = $1 - $2; print (d > 0.001 ? d : 0.001) }'; }
+echo "$(basename "$cli"), $((bytes / MiB)) MiB in one entry, $(( $(stat -c %s "$work/deflated.zip") / MiB )) MiB deflated; best of $rounds"
+report "decoder alone (deflated, in memory)" "${best[decoder]}"
+report "extraction, deflated" "$(net "${best[deflated]}" "${best[listing]}")" "${best[decoder]}"
+report "extraction, stored" "$(net "${best[stored]}" "${best[listing]}")"
+report "cp of the file" "${best[copy]}"
+echo "(start-up and listing, taken off the extractions: ${best[listing]} s)"
