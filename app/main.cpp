@@ -18,13 +18,6 @@ namespace {
 
 ShellWindow shellWindow;
 
-int showCommandFromStartup() {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  GetStartupInfoW(&startup);
-  return (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
-}
-
 // The command-line tail is accepted and ignored: the program has no switches.
 int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int showCommand) {
   shell.instance = instance;
@@ -52,10 +45,10 @@ int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int show
 }  // namespace
 }  // namespace extractor::app
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+// Called by the process entry in runtime.cpp.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLineTail, int showCommand) {
   using namespace extractor::app;
   RestrictDllSearch();
   LoadSystemLibraries();
-  const wchar_t* tail = CommandLineTail(GetCommandLineW());
-  return mainRoutine(instance, tail, showCommandFromStartup());
+  return mainRoutine(instance, commandLineTail, showCommand);
 }
