@@ -2,6 +2,7 @@
 // lie, entries that overlap, data that expands a thousandfold, methods the
 // program does not know. Each must end with the right message or warning,
 // and nothing may appear outside the destination.
+#include <algorithm>
 #include <filesystem>
 
 #include "extract_fixture.h"
@@ -102,8 +103,9 @@ TEST_F(HostileArchive, DataCutAwayUnderAnIntactDirectory) {
   // Keep the first 1000 bytes of cut.bin, then the directory moved down.
   size_t directoryStart = bytes.size() - 22;
   for (const BuiltEntry& e : b.entries) directoryStart -= 46 + e.name.size();
-  std::vector<uint8_t> shortened(bytes.begin(), bytes.begin() + cutData);
-  shortened.insert(shortened.end(), bytes.begin() + directoryStart, bytes.end());
+  std::vector<uint8_t> shortened(cutData + (bytes.size() - directoryStart));
+  std::copy(bytes.begin(), bytes.begin() + cutData, shortened.begin());
+  std::copy(bytes.begin() + directoryStart, bytes.end(), shortened.begin() + cutData);
   patch32(shortened, shortened.size() - 6, static_cast<uint32_t>(cutData));
   EXPECT_EQ(extractBytes(shortened), -1);
   EXPECT_EQ(zip.lastErrorText, kEndOfFile);
