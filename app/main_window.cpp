@@ -36,13 +36,13 @@ struct ControlSpec {
   HFONT font;
 };
 
-HWND createControl(HWND parent, const ControlSpec& spec) {
+HWND createControl(HWND parent, const ControlSpec& layout) {
   HWND control = CreateWindowExW(
-      spec.extendedStyle, spec.className, spec.text, WS_CHILD | WS_VISIBLE | spec.style,
-      spec.place.left, spec.place.top, spec.place.right, spec.place.bottom, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), shell.instance, nullptr);
-  if (control && spec.font)
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(spec.font), TRUE);
+      layout.extendedStyle, layout.className, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
+      layout.place.left, layout.place.top, layout.place.right, layout.place.bottom, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), shell.instance, nullptr);
+  if (control && layout.font)
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(layout.font), TRUE);
   return control;
 }
 
