@@ -6,16 +6,6 @@
 
 namespace extractor::test {
 
-void put16(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, static_cast<uint16_t>(v));
-  put16(out, static_cast<uint16_t>(v >> 16));
-}
-
 uint32_t crcOf(const std::vector<uint8_t>& bytes) {
   return static_cast<uint32_t>(::crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
 }

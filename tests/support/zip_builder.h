@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/little_endian.h"
+
 namespace extractor::test {
 
 struct BuiltEntry {
@@ -48,8 +50,6 @@ struct ZipBuilder {
   std::vector<uint8_t> build() const;
 };
 
-void put16(std::vector<uint8_t>& out, uint16_t v);
-void put32(std::vector<uint8_t>& out, uint32_t v);
 uint32_t crcOf(const std::vector<uint8_t>& bytes);
 
 }  // namespace extractor::test

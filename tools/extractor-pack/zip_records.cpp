@@ -22,26 +22,6 @@ void putShared(std::vector<uint8_t>& out, const EntryFields& fields) {
 
 }  // namespace
 
-void put16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-  put16(out, static_cast<uint16_t>(value));
-  put16(out, static_cast<uint16_t>(value >> 16));
-}
-
-void store16(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void store32(uint8_t* at, uint32_t value) {
-  store16(at, static_cast<uint16_t>(value));
-  store16(at + 2, static_cast<uint16_t>(value >> 16));
-}
-
 std::vector<uint8_t> localHeader(const EntryFields& fields) {
   std::vector<uint8_t> out;
   out.reserve(kLocalHeaderSize + fields.name.size());

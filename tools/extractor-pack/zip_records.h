@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/little_endian.h"
+
 namespace extractor::pack {
 
 constexpr uint32_t kLocalHeaderSize = 30;
@@ -14,11 +16,6 @@ constexpr uint16_t kEncryptedFlag = 1 << 0;
 constexpr uint16_t kUtf8NameFlag = 1 << 11;
 constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
-
-void put16(std::vector<uint8_t>& out, uint16_t value);
-void put32(std::vector<uint8_t>& out, uint32_t value);
-void store16(uint8_t* at, uint16_t value);
-void store32(uint8_t* at, uint32_t value);
 
 // What the local and the central header of an entry say.
 struct EntryFields {
