@@ -32,10 +32,12 @@ inline uint32_t lookup(const uint32_t* entries, uint64_t bits) {
   return entry;
 }
 
-// The base plus the extra bits that follow the codeword.
+// The base plus the extra bits that follow the codeword. Only for entries
+// without flags: then bits 8-13 hold just the codeword length, and a shift
+// of 64 bits by them needs no further masking.
 inline uint32_t entryValue(uint32_t entry, uint64_t bits) {
   const uint64_t codeAndExtra = bits & ((uint64_t{1} << static_cast<uint8_t>(entry)) - 1);
-  return (entry >> 16) + static_cast<uint32_t>(codeAndExtra >> ((entry >> 8) & 0x1F));
+  return (entry >> 16) + static_cast<uint32_t>(codeAndExtra >> ((entry >> 8) & 0x3F));
 }
 
 template <bool kFixed>
@@ -224,8 +226,13 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
       copyMatchFast(match, distance, length);
       break;
     }
-    refill();
+    // A match from primary entries leaves at least 19 of the 56 bits, so
+    // the next entry is looked up without waiting for the refill; only
+    // after subtable codes may it have to be looked up again.
     entry = primaryLitLen();
+    const bool tooFew = (count & 63) < kLitLenTableBits;
+    refill();
+    if (tooFew) entry = primaryLitLen();
     copyMatchFast(match, distance, length);
   }
   save();
