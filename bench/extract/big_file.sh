@@ -3,6 +3,7 @@
 # bytes, in 1 MiB slices taken in turn so that no part is one long run.
 make_big_file() {
   local out=$1
+  : "${work:?the scratch folder}" "${MiB:?}"
   find /usr/share -type f \( -name '*.txt' -o -name '*.html' -o -name '*.xml' -o -name '*.py' \
     -o -name '*.pl' -o -name '*.h' -o -name '*.css' -o -name '*.js' -o -name '*.json' \) \
     -size +4k -print0 2>/dev/null | sort -z | xargs -0 cat 2>/dev/null |
