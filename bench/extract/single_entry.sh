@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One large entry (~200 MB of mixed content), deflated and stored, extracted
 # by extractor-cli, beside this project's decoder alone on the same deflated
-# data (all of it in memory, nothing written) and a plain copy of the file.
+# data (all of it in memory, nothing written; for a .exe the Windows build
+# of it under Wine, and the native one) and a plain copy of the file.
 # Times are processor seconds (user + system), the best of ROUNDS runs taken
 # in turn, so that other work on the machine does not count; from each
 # extraction the time of listing the same archive (start-up and directory)
@@ -28,10 +29,22 @@ for tool in "$cli" zip python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
 
-build="$root/build-bench-inflate"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DEXTRACTOR_BENCH=ON -DEXTRACTOR_TESTS=OFF >/dev/null
-cmake --build "$build" --target inflate_bench -j2 >/dev/null
-decoder="$build/bench/inflate/inflate_bench"
+# The decoder alone, built as the extractor is: for a .exe with MinGW, run
+# under Wine, and natively beside it.
+build_decoder() {  # build folder, extra cmake arguments...
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DEXTRACTOR_BENCH=ON \
+    -DEXTRACTOR_TESTS=OFF "$@" >/dev/null
+  cmake --build "$dir" --target entry_decode -j2 >/dev/null
+}
+build_decoder "$root/build-bench-inflate"
+native_decoder=("$root/build-bench-inflate/bench/inflate/entry_decode")
+decoder=("${native_decoder[@]}")
+if [[ ${#runner[@]} -gt 0 ]]; then
+  build_decoder "$root/build-bench-windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+  decoder=(wine "$root/build-bench-windows/bench/inflate/entry_decode.exe")
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/extractor-bench.XXXXXX")
 trap 'rm -rf "$work"; [[ -n ${wine_root:-} ]] && cleanup_wine' EXIT
@@ -57,7 +70,10 @@ min() { echo "$1 ${2:-}" | awk '{print ($2 != "" && $2 < $1) ? $2 : $1}'; }
 
 declare -A best=()
 for ((r = 0; r < rounds; r++)); do
-  best[decoder]=$(min "$("$decoder" --zip "$work/deflated.zip" 1)" "${best[decoder]:-}")
+  best[decoder]=$(min "$("${decoder[@]}" "$work/deflated.zip" 1)" "${best[decoder]:-}")
+  if [[ ${#runner[@]} -gt 0 ]]; then
+    best[native]=$(min "$("${native_decoder[@]}" "$work/deflated.zip" 1)" "${best[native]:-}")
+  fi
   best[listing]=$(min "$(cpu_seconds "${runner[@]}" "$cli" --list "$work/deflated.zip")" "${best[listing]:-}")
   best[deflated]=$(min "$(extract "$work/deflated.zip")" "${best[deflated]:-}")
   [[ $r == 0 ]] && { cmp -s "$work/in/big.bin" "$work/out/big.bin" || { echo "output differs" >&2; exit 1; }; }
@@ -75,6 +91,11 @@ report() {  # label seconds [reference seconds]
 net() { echo "$1 $2" | awk '{ d = $1 - $2; print (d > 0.001 ? d : 0.001) }'; }
 echo "$(basename "$cli"), $((bytes / MiB)) MiB in one entry, $(( $(stat -c %s "$work/deflated.zip") / MiB )) MiB deflated; best of $rounds"
 report "decoder alone (deflated, in memory)" "${best[decoder]}"
+if [[ -n ${best[native]:-} ]]; then
+  report "the same decoder built natively" "${best[native]}"
+  awk -v w="${best[decoder]}" -v n="${best[native]}" \
+    'BEGIN { printf "decoder under wine / native: %.2f of its speed\n", n / w }'
+fi
 report "extraction, deflated" "$(net "${best[deflated]}" "${best[listing]}")" "${best[decoder]}"
 report "extraction, stored" "$(net "${best[stored]}" "${best[listing]}")"
 report "cp of the file" "${best[copy]}"

@@ -5,10 +5,6 @@
 // decodes that stream once with that decoder alone, for counting
 // instructions under callgrind:
 //   inflate_bench MiB text 6 ours
-// With --zip, it decodes the first entry of a ZIP file (deflated, sizes in
-// its local header) with this decoder, all of it buffered, and prints the
-// least processor seconds of `rounds` decodes:
-//   inflate_bench --zip ARCHIVE [rounds]
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -109,39 +105,7 @@ void bestSeconds(const std::function<bool()> (&runs)[3], double budget, double (
 
 }  // namespace
 
-uint32_t load32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-int decodeZipEntry(const char* path, int rounds) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return 2;
-  Bytes zip;
-  uint8_t chunk[1 << 16];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
-    zip.insert(zip.end(), chunk, chunk + n);
-  std::fclose(f);
-  if (zip.size() < 30 || load32(zip.data()) != 0x04034b50 || (zip[8] | zip[9] << 8) != 8) return 2;
-  const size_t start = 30 + (zip[26] | zip[27] << 8) + (zip[28] | zip[29] << 8);
-  const uint32_t packed = load32(zip.data() + 18), size = load32(zip.data() + 22);
-  if (start + packed > zip.size()) return 2;
-  const Bytes stream(zip.begin() + start, zip.begin() + start + packed);
-  OurDecoder ours(size);
-  double best = 1e30;
-  for (int r = 0; r < rounds; ++r) {
-    const double t0 = cpuSeconds();
-    if (!ours.decode(stream, nullptr)) return 1;
-    best = std::min(best, cpuSeconds() - t0);
-  }
-  std::printf("%.4f\n", best);
-  return 0;
-}
-
 int main(int argc, char** argv) {
-  if (argc > 1 && std::string(argv[1]) == "--zip") {
-    extractor::buildInflateTables();
-    return argc > 2 ? decodeZipEntry(argv[2], argc > 3 ? std::atoi(argv[3]) : 1) : 2;
-  }
   const size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
   extractor::buildInflateTables();
   std::vector<CorpusFile> corpus = makeCorpus(mib << 20);
