@@ -204,20 +204,21 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
         return true;
       }
     }
-    const uint64_t bitsAtLength = bits;
-    const uint32_t countAtLength = count;
-    const uint32_t length = entryValue(entry, bits);
-    consume(entry);
-    entry = distEntries[bits & ((1u << kDistTableBits) - 1)];
-    if (entry & kEntryExceptional) {
-      if (entry & kEntrySubtable) entry = subtableEntry<kDistTableBits>(distEntries, entry, bits);
-      if (entry & kEntrySpecial) {
-        // A code the tables leave to the walk, or one decoding rejects.
-        bits = bitsAtLength;
-        count = countAtLength;
-        break;
+    // The distance entry is found before the length is consumed: a
+    // distance code the tables leave to the walk, or one decoding rejects,
+    // then leaves the context before the length.
+    const uint64_t afterLength = bits >> static_cast<uint8_t>(entry);
+    uint32_t distEntry = distEntries[afterLength & ((1u << kDistTableBits) - 1)];
+    if (distEntry & kEntryExceptional) {
+      if (distEntry & kEntrySubtable) {
+        distEntry = subtableEntry<kDistTableBits>(distEntries, distEntry, afterLength);
       }
+      if (distEntry & kEntrySpecial) break;
     }
+    const uint32_t length = entryValue(entry, bits);
+    bits = afterLength;
+    count -= entry;
+    entry = distEntry;
     const uint32_t distance = entryValue(entry, bits);
     consume(entry);
     uint8_t* const match = out;
