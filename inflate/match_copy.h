@@ -53,7 +53,11 @@ inline void copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
   if (distance >= 16) {
-    for (unsigned i = 0; i < 40; i += 8) copyWord(out + i, src + i);
+    copyWord(out, src);
+    copyWord(out + 8, src + 8);
+    copyWord(out + 16, src + 16);
+    copyWord(out + 24, src + 24);
+    copyWord(out + 32, src + 32);
     for (out += 40, src += 40; out < end; out += 16, src += 16) copyBlock16(out, src);
   } else if (distance == 1) {
     uint8_t pattern[16];
