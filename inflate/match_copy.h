@@ -60,11 +60,13 @@ inline void copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
     copyWord(out + 32, src + 32);
     for (out += 40, src += 40; out < end; out += 16, src += 16) copyBlock16(out, src);
   } else if (distance == 1) {
-    uint8_t pattern[16];
-    std::memset(pattern, *src, sizeof pattern);
+    // A run of one byte, stored from a register.
+    const uint64_t pattern = *src * uint64_t{0x0101010101010101};
     do {
-      copyBlock16(out, pattern);
-      copyBlock16(out + 16, pattern);
+      std::memcpy(out, &pattern, 8);
+      std::memcpy(out + 8, &pattern, 8);
+      std::memcpy(out + 16, &pattern, 8);
+      std::memcpy(out + 24, &pattern, 8);
       out += 32;
     } while (out < end);
   } else {
