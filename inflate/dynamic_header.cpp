@@ -32,8 +32,8 @@ bool decodeCodeLength(BitInput& in, const CodeLengthCode& clc, unsigned& symbol)
 // Runs of a repeat code may reach past count; what lies beyond is dropped.
 // A repeat of the previous length has none to repeat at the start of the
 // literal/length lengths, and repeats 0 at the start of the distance ones.
-Outcome readCodeLengths(BitInput& in, const CodeLengthCode& clc, uint8_t* lengths, unsigned count,
-                        bool previousRequired) {
+Outcome readCodeLengthsWith(BitInput& in, const CodeLengthCode& clc, uint8_t* lengths,
+                            unsigned count, bool previousRequired) {
   unsigned i = 0;
   while (i < count) {
     unsigned symbol;
@@ -58,6 +58,16 @@ Outcome readCodeLengths(BitInput& in, const CodeLengthCode& clc, uint8_t* length
     for (; run > 0 && i < count; --run) lengths[i++] = value;
   }
   return Outcome::kContinue;
+}
+
+// The reader is a copy the stores of lengths cannot alias, so that it
+// stays in registers.
+Outcome readCodeLengths(BitInput& in, const CodeLengthCode& clc, uint8_t* lengths, unsigned count,
+                        bool previousRequired) {
+  BitInput reader = in;
+  const Outcome outcome = readCodeLengthsWith(reader, clc, lengths, count, previousRequired);
+  in = reader;
+  return outcome;
 }
 
 }  // namespace
