@@ -236,13 +236,12 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
       copyMatchFast(match, distance, length);
       break;
     }
-    // A match from primary entries leaves at least 19 of the 56 bits, so
-    // the next entry is looked up without waiting for the refill; only
-    // after subtable codes may it have to be looked up again.
+    // The refill before the length left all 64 bits of the buffer holding
+    // input, and a match takes at most 48 of them: the 16 after it look
+    // up the next entry without waiting for this refill, which only puts
+    // the same bits there again.
     entry = primaryLitLen();
-    const bool tooFew = (count & 63) < kLitLenTableBits;
     refill();
-    if (tooFew) entry = primaryLitLen();
     copyMatchFast(match, distance, length);
   }
   save();

@@ -126,6 +126,32 @@ TEST(InflateMatch, ReachesIntoTheHistory) {
   EXPECT_EQ(expected, r.output);
 }
 
+// Codes of 15 bits for the longest lengths and distances: a match then
+// takes 48 bits, and the next 15-bit code has to be found in what is left
+// of a 64-bit buffer. One-bit literals in between vary where matches start.
+TEST(InflateMatch, MatchesOfLongCodesLeaveTooFewBitsForTheNextLookup) {
+  std::vector<uint8_t> litLen(286, 0), dist(30, 0);
+  litLen['a'] = 1;
+  for (unsigned l = 2; l <= 14; ++l) litLen['b' + l - 2] = static_cast<uint8_t>(l);
+  litLen[256] = litLen[284] = 15;
+  dist[0] = 1;
+  for (unsigned l = 2; l <= 14; ++l) dist[l - 1] = static_cast<uint8_t>(l);
+  dist[28] = dist[29] = 15;
+  std::mt19937 rng(5);
+  BitWriter w;
+  writeDynamicHeader(w, true, litLen, dist, rng);
+  HuffmanBlockWriter b(w, litLen, dist);
+  for (int i = 0; i < 3000; ++i) {
+    for (unsigned k = rng() % 4; k > 0; --k) b.literal('a');
+    b.rawMatch(284, rng() % 31, 29, rng() % 8192);
+  }
+  b.end();
+  DriveResult r = driveWhole(w.bytes(), 1u << 22);
+  ASSERT_TRUE(r.agreed) << r.mismatch;
+  EXPECT_EQ(zipErrNone, r.error);
+  EXPECT_GT(r.output.size(), 3000u * 227);
+}
+
 TEST(InflateMatch, DistanceCodes30And31Fail) {
   for (bool fixed : {true, false}) {
     for (unsigned code : {30u, 31u}) {
