@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <memory>
 #include <vector>
 
 #include "engine/little_endian.h"

@@ -10,10 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "corpus.h"
