@@ -49,6 +49,8 @@ class OurDecoder {
   }
 
   uint32_t produced() const { return state_->outPos; }
+  // Where the output is left, after 32 KiB of room for history.
+  uint8_t* output() { return area_.data() + 32768; }
 
  private:
   uint32_t limit_;
