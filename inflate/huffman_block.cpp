@@ -99,15 +99,17 @@ constexpr unsigned kSymbolsPerTest = kFixed ? 1 : kLiteralsPerRefill<kFixed> + 1
 #define INFLATE_ALWAYS_INLINE inline __attribute__((always_inline))
 #define INFLATE_LAMBDA_INLINE __attribute__((always_inline))
 #define INFLATE_UNLIKELY(condition) __builtin_expect((condition) != 0, 0)
-// Has the two values computed where it stands. Without it GCC moved the
-// refill after the match copy, loading the input word before the copy's
-// stores and keeping it on the stack across them; the loop was 2 % slower.
-#define INFLATE_KEEP_COMPUTED(a, b) asm("" : "+r"(a), "+r"(b))
+// Has the three values computed where it stands, in registers. Without it
+// GCC moved parts of the refill after the match copy: the input word's load
+// (kept on the stack across the copy's stores; 2 % slower on one machine)
+// or the advance of the input pointer (the next refill then waits for it,
+// and the distance went to the stack; 2-3 % slower on another).
+#define INFLATE_KEEP_COMPUTED(a, b, c) asm("" : "+r"(a), "+r"(b), "+r"(c))
 #else
 #define INFLATE_ALWAYS_INLINE inline
 #define INFLATE_LAMBDA_INLINE
 #define INFLATE_UNLIKELY(condition) (condition)
-#define INFLATE_KEEP_COMPUTED(a, b) ((void)0)
+#define INFLATE_KEEP_COMPUTED(a, b, c) ((void)0)
 #endif
 
 // Decodes while every symbol's bits are buffered and its output fits without
@@ -247,7 +249,7 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
     // the same bits there again.
     entry = primaryLitLen();
     refill();
-    INFLATE_KEEP_COMPUTED(bits, count);
+    INFLATE_KEEP_COMPUTED(bits, count, next);
     copyMatchFast(match, distance, length);
   }
   save();
