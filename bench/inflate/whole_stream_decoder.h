@@ -25,7 +25,7 @@ class OurDecoder {
 
   explicit OurDecoder(size_t outSize)
       : limit_(static_cast<uint32_t>(outSize + 2048)),
-        area_(32768 + size_t{limit_} + extractor::kOutputRoom),
+        area_(kHistoryRoom + size_t{limit_} + extractor::kOutputRoom),
         state_(std::make_unique<extractor::InflateState>()) {}
 
   // Leaves the output in the decoder's own area; copied out only when asked.
@@ -34,7 +34,7 @@ class OurDecoder {
     const uint32_t count = static_cast<uint32_t>(in.size());
     while (state_->inPos < count) {
       const uint32_t before = state_->inPos, outBefore = state_->outPos;
-      if (extractor::inflateStep(*state_, in.data(), count, area_.data() + 32768, limit_)) {
+      if (extractor::inflateStep(*state_, in.data(), count, output(), limit_)) {
         return false;
       }
       if (state_->inPos == before && state_->outPos == outBefore &&
@@ -44,15 +44,16 @@ class OurDecoder {
     }
     if (out == nullptr) return true;
     if (state_->outPos != out->size()) return false;
-    std::memcpy(out->data(), area_.data() + 32768, out->size());
+    std::memcpy(out->data(), output(), out->size());
     return true;
   }
 
   uint32_t produced() const { return state_->outPos; }
-  // Where the output is left, after 32 KiB of room for history.
-  uint8_t* output() { return area_.data() + 32768; }
+  // Where the output is left, after room for the history.
+  uint8_t* output() { return area_.data() + kHistoryRoom; }
 
  private:
+  static constexpr size_t kHistoryRoom = 32768;
   uint32_t limit_;
   Bytes area_;
   std::unique_ptr<extractor::InflateState> state_;
