@@ -44,25 +44,47 @@ inline void copyShortDistance(uint8_t* out, const uint8_t* src, uint8_t* end, ui
   for (uint8_t* p = out + 16; p < end; p += 16) copyBlock16(p, p - back.block);
 }
 
+// The first 40 bytes of a match that lies wholly before its output (its
+// length at most its distance), all loaded before any is stored: a load
+// that overlaps a store still in flight waits for it, and the bytes loaded
+// past the match's end would otherwise often be this copy's own.
+inline void copyHeadFromBefore(uint8_t* out, const uint8_t* src) {
+  uint64_t w0, w1, w2, w3, w4;
+  std::memcpy(&w0, src, 8);
+  std::memcpy(&w1, src + 8, 8);
+  std::memcpy(&w2, src + 16, 8);
+  std::memcpy(&w3, src + 24, 8);
+  std::memcpy(&w4, src + 32, 8);
+  std::memcpy(out, &w0, 8);
+  std::memcpy(out + 8, &w1, 8);
+  std::memcpy(out + 16, &w2, 8);
+  std::memcpy(out + 24, &w3, 8);
+  std::memcpy(out + 32, &w4, 8);
+}
+
+// The first 40 bytes of a match that overlaps its output, a word at a time:
+// with a distance of 16 or more a word never overlaps its own source.
+inline void copyHeadInOrder(uint8_t* out, const uint8_t* src) {
+  copyWord(out, src);
+  copyWord(out + 8, src + 8);
+  copyWord(out + 16, src + 16);
+  copyWord(out + 24, src + 24);
+  copyWord(out + 32, src + 32);
+}
+
 // Copies in whole words and blocks, writing up to kMatchOverwrite - 1 bytes
 // past the match (a match of 0 bytes included). Most matches are short, so
-// the first 40 bytes are copied without a test, in words, which measured
-// faster than blocks for them; longer ones go on two blocks a turn, which
-// halves the turns of the loop. A word or block never overlaps its own
-// source: a distance of 16 or more takes both.
+// the first 40 bytes are copied without a test, which measured faster than
+// blocks for them; longer ones go on two blocks a turn, which halves the
+// turns of the loop. A block never overlaps its own source: the loop runs
+// only past 40 bytes, so for distances of 16 or more.
 inline void copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
-  if (distance >= 16) {
-    copyWord(out, src);
-    copyWord(out + 8, src + 8);
-    copyWord(out + 16, src + 16);
-    copyWord(out + 24, src + 24);
-    copyWord(out + 32, src + 32);
-    for (out += 40, src += 40; out < end; out += 32, src += 32) {
-      copyBlock16(out, src);
-      copyBlock16(out + 16, src + 16);
-    }
+  if (distance >= length) {
+    copyHeadFromBefore(out, src);
+  } else if (distance >= 16) {
+    copyHeadInOrder(out, src);
   } else if (distance == 1) {
     // A run of one byte, stored from a register.
     const uint64_t pattern = *src * uint64_t{0x0101010101010101};
@@ -73,8 +95,14 @@ inline void copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
       std::memcpy(out + 24, &pattern, 8);
       out += 32;
     } while (out < end);
+    return;
   } else {
     copyShortDistance(out, src, end, distance);
+    return;
+  }
+  for (out += 40, src += 40; out < end; out += 32, src += 32) {
+    copyBlock16(out, src);
+    copyBlock16(out + 16, src + 16);
   }
 }
 

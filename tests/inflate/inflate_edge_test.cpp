@@ -126,6 +126,36 @@ TEST(InflateMatch, ReachesIntoTheHistory) {
   EXPECT_EQ(expected, r.output);
 }
 
+// Lengths on both sides of the distance and of the copy's word and block
+// steps: a match that lies wholly before its output is copied differently
+// from one that overlaps it.
+TEST(InflateMatch, EveryCopyPathRepeatsTheBytesOneAtATime) {
+  const unsigned distances[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 23, 39, 40, 41, 47, 64, 300};
+  const unsigned lengths[] = {3, 4, 7, 8, 9, 15, 16, 17, 23, 39, 40, 41, 42, 72, 73, 258};
+  BitWriter w;
+  writeFixedHeader(w, true);
+  HuffmanBlockWriter b(w, fixedLitLenLengths(), fixedDistLengths());
+  Bytes expected;
+  for (unsigned i = 0; i < 300; ++i) {
+    const uint8_t literal = static_cast<uint8_t>(i * 7 + i / 5);
+    b.literal(literal);
+    expected.push_back(literal);
+  }
+  for (unsigned distance : distances) {
+    for (unsigned length : lengths) {
+      b.match(length, distance);
+      for (unsigned i = 0; i < length; ++i)
+        expected.push_back(expected[expected.size() - distance]);
+      b.literal(static_cast<uint8_t>(length));
+      expected.push_back(static_cast<uint8_t>(length));
+    }
+  }
+  b.end();
+  DriveResult r = driveWhole(w.bytes(), 1u << 16);
+  ASSERT_TRUE(r.agreed) << r.mismatch;
+  EXPECT_EQ(expected, r.output);
+}
+
 // Codes of 15 bits for the longest lengths and distances: a match then
 // takes 48 bits, and the next 15-bit code has to be found in what is left
 // of a 64-bit buffer. One-bit literals in between vary where matches start.
