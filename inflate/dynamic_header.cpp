@@ -1,5 +1,8 @@
 #include "inflate/dynamic_header.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace extractor {
 namespace {
 
@@ -16,7 +19,13 @@ struct CodeLengthCode {
 // The give-up value 256 of the walk counts as a length of 0, by its low
 // 8 bits.
 bool decodeCodeLength(BitInput& in, const CodeLengthCode& clc, unsigned& symbol) {
-  in.need(kGiveUpBits);
+  // A whole word refills without the byte loop's branches; the 56 bits
+  // it leaves hold the symbol and its repeat bits.
+  if (in.end - in.next >= 8) {
+    in.refillFast();
+  } else {
+    in.need(kGiveUpBits);
+  }
   uint32_t entry = clc.entries[in.bits & ((1u << kCodeLengthTableBits) - 1)];
   unsigned taken = entry & 0xFF;
   symbol = entry >> 16;
@@ -55,7 +64,9 @@ Outcome readCodeLengthsWith(BitInput& in, const CodeLengthCode& clc, uint8_t* le
       if (!in.need(7)) return Outcome::kStop;
       run = 11 + in.take(7);
     }
-    for (; run > 0 && i < count; --run) lengths[i++] = value;
+    const unsigned runEnd = std::min(i + run, count);
+    std::memset(lengths + i, value, runEnd - i);
+    i = runEnd;
   }
   return Outcome::kContinue;
 }
