@@ -7,23 +7,21 @@
 namespace extractor {
 namespace {
 
-uint32_t symbolEntry(Alphabet alphabet, unsigned symbol) {
+// The entry of a symbol reached after `length` bits.
+uint32_t codeEntry(Alphabet alphabet, unsigned symbol, unsigned length) {
   switch (alphabet) {
     case Alphabet::kLitLen:
-      if (symbol < 256) return kEntryLiteral | symbol << 16;
-      if (symbol == 256) return kEntrySpecial | kSpecialEndOfBlock << 16;
-      return lengthBase[symbol] << 16 | lengthExtra[symbol];
+      if (symbol < 256) return kEntryLiteral | symbol << 16 | kLitLenTableBits << 8 | length;
+      if (symbol == 256) return kEntrySpecial | kSpecialEndOfBlock << 16 | length;
+      return lengthBase[symbol] << 22 | length << 16 | kDistTableBits << 8 |
+             (length + lengthExtra[symbol]);
     case Alphabet::kDist:
-      if (symbol > 29) return kEntrySpecial | kSpecialWalk << 16;
-      return distBase[symbol] << 16 | distExtra[symbol];
+      if (symbol > 29) return kEntrySpecial | kSpecialWalk << 16 | length;
+      return distBase[symbol] << 16 | length << 8 | (length + distExtra[symbol]);
     case Alphabet::kCodeLength:
       break;
   }
-  return symbol << 16;
-}
-
-uint32_t withCodeLength(uint32_t entry, unsigned length) {
-  return entry + length + (length << 8);
+  return symbol << 16 | length;
 }
 
 // Bit reversal a byte at a time.
@@ -66,8 +64,8 @@ void fillByWalking(const CanonicalCode& code, Alphabet alphabet, unsigned primar
   for (unsigned index = 0; index < 1u << primaryBits; ++index) {
     unsigned symbol = 0;
     unsigned taken = walkCode(code, index, primaryBits, symbol);
-    entries[index] = taken ? withCodeLength(symbolEntry(alphabet, symbol), taken)
-                           : kEntrySpecial | kSpecialWalk << 16;
+    entries[index] =
+        taken ? codeEntry(alphabet, symbol, taken) : kEntrySpecial | kSpecialWalk << 16;
   }
 }
 
@@ -83,7 +81,7 @@ bool fillComplete(const CanonicalCode& code, Alphabet alphabet, unsigned primary
     if (length > 1) std::memcpy(entries + half, entries, half * sizeof *entries);
     for (unsigned k = 0; k < code.count[length]; ++k) {
       entries[reverseBits(code.firstCode[length] + k, length)] =
-          withCodeLength(symbolEntry(alphabet, code.symbols[code.firstIndex[length] + k]), length);
+          codeEntry(alphabet, code.symbols[code.firstIndex[length] + k], length);
     }
   }
   if (length > kMaxCodeLength) return true;
@@ -121,8 +119,7 @@ bool fillComplete(const CanonicalCode& code, Alphabet alphabet, unsigned primary
       unsigned codeword = code.firstCode[l] + k;
       unsigned prefix = codeword >> tailBits;
       unsigned subSize = 1u << (longest[prefix] - primaryBits);
-      uint32_t entry =
-          withCodeLength(symbolEntry(alphabet, code.symbols[code.firstIndex[l] + k]), l);
+      uint32_t entry = codeEntry(alphabet, code.symbols[code.firstIndex[l] + k], l);
       for (unsigned i = reverseBits(codeword, tailBits); i < subSize; i += 1u << tailBits) {
         entries[offset[prefix] + i] = entry;
       }

@@ -7,13 +7,17 @@ namespace extractor {
 
 // A decode table entry, looked up with the next input bits (first bit
 // lowest):
-//   bits 0-7   bits the entry consumes: the codeword plus any extra bits
-//              whose value it adds to its base
-//   bits 8-12  codeword length, where those extra bits start; in a subtable
-//              pointer, the number of index bits of the subtable
-//   bits 13-15 flags below
-//   bits 16-31 literal byte, base value, subtable offset or special kind
-constexpr uint32_t kEntryLiteral = 0x8000;
+//   bits 0-7    bits the entry consumes: the codeword plus any extra bits
+//               whose value it adds to its base
+//   bits 8-15   literal and length entries: the index bits of the table the
+//               next lookup uses, so that one bit-field extraction from the
+//               input bits at hand yields its index (the flags below are 0)
+//               distance entries: codeword length, where the extra bits start
+//               subtable pointers: the index bits of the subtable
+//   bits 13-15  flags below, except kEntryLiteral, bit 31
+//   bits 16-31  literal byte; a length's codeword length (16-21) and base
+//               (22-30); a distance's base; subtable offset; special kind
+constexpr uint32_t kEntryLiteral = 0x80000000;
 constexpr uint32_t kEntrySubtable = 0x4000;
 constexpr uint32_t kEntrySpecial = 0x2000;
 
