@@ -60,7 +60,6 @@ struct BitInput {
     }
     return count >= n;
   }
-  void fill() { need(49); }
 
   void consume(unsigned n) {
     bits >>= n;

@@ -25,13 +25,6 @@ inline uint32_t subtableEntry(const uint32_t* entries, uint32_t pointer, uint64_
   return entries[(pointer >> 16) + index];
 }
 
-template <unsigned kPrimaryBits>
-inline uint32_t lookup(const uint32_t* entries, uint64_t bits) {
-  uint32_t entry = entries[bits & ((1u << kPrimaryBits) - 1)];
-  if (entry & kEntrySubtable) entry = subtableEntry<kPrimaryBits>(entries, entry, bits);
-  return entry;
-}
-
 // A length or distance: the base plus the extra bits that follow the
 // codeword. Only for entries without flags. A shift of 64 bits uses just the
 // low 6 bits of its count, which hold the codeword length here.
