@@ -21,12 +21,20 @@ bool cpuHasAesNi() {
   return __builtin_cpu_supports("aes");
 }
 
+bool cpuHasShaNi() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+}
+
 #else
 
 bool cpuHasPclmul() {
   return false;
 }
 bool cpuHasAesNi() {
+  return false;
+}
+bool cpuHasShaNi() {
   return false;
 }
 

@@ -9,5 +9,7 @@ bool cpuHasPclmul();
 // VPCLMULQDQ on 256-bit registers needs AVX2 as well.
 bool cpuHasVpclmulAvx2();
 bool cpuHasAesNi();
+// The SHA extensions, with the SSSE3 and SSE4.1 their users also need.
+bool cpuHasShaNi();
 
 }  // namespace extractor
