@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "crypto/winzip_aes.h"
 #include "engine/dos_time.h"
 #include "engine/entry_name.h"
 #include "engine/little_endian.h"
@@ -43,6 +44,29 @@ bool usesZip64(const uint8_t* header, const uint8_t* extra, uint16_t extraLength
     if (load16(extra + p) == kZip64ExtraId) return true;
   }
   return false;
+}
+
+// A WinZip AES entry names its real method, key strength and vendor version
+// in extra field 0x9901. An entry without a valid one keeps method 99, which
+// no decoder takes.
+void readWinZipAesExtra(ZipEntry& entry, const uint8_t* extra, uint16_t extraLength) {
+  for (uint32_t p = 0; p + 4 <= extraLength; p += 4u + load16(extra + p + 2)) {
+    const uint16_t size = load16(extra + p + 2);
+    if (load16(extra + p) != kWinZipAesExtraId) continue;
+    if (size < kWinZipAesExtraSize || p + 4 + size > extraLength) return;
+    const uint8_t* field = extra + p + 4;
+    const uint16_t version = load16(field);
+    const uint8_t strength = field[4];
+    if ((version != 1 && version != 2) || field[2] != 'A' || field[3] != 'E' ||
+        winZipAesKeyBits(strength) == 0) {
+      return;
+    }
+    entry.encryptionKind = kWinZipAesKind;
+    entry.aesVersion = version;
+    entry.aesStrength = strength;
+    entry.method = load16(field + 5);
+    return;
+  }
 }
 
 }  // namespace
@@ -126,6 +150,10 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
       entry.encryptionKind = kind;
       std::copy(extra + 2, extra + 18, entry.verifierBlock.begin());
       entry.dataOffset -= extraLength;
+    }
+    if (entry.method == kWinZipAesMethod) {
+      readWinZipAesExtra(entry, extra, extraLength);
+      if (entry.encryptionKind == kWinZipAesKind) Encryption = -1;
     }
     p = next;
   }

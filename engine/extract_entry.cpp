@@ -26,7 +26,7 @@ constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 // The input buffer's size in usable windows.
 constexpr size_t kWindowsPerInputBuffer = 4;
 
-enum class Cipher { None, Traditional, Aes };
+enum class Cipher { None, Traditional, Aes, WinZipAes };
 
 bool knownMethod(const ZipEntry& entry) {
   return entry.method == 0 || entry.method == 8;
@@ -47,6 +47,10 @@ class EntryReader {
 
  private:
   int32_t fail(int32_t code) { return FailEntry(zip_, code, output_); }
+  int32_t dataError(int32_t code);
+  int32_t startWinZipAes();
+  int32_t authenticate();
+  void discardOutput();
   int32_t openVolume(int32_t volume);
   int32_t readVolume();
   void makeRoomForChunk();
@@ -66,6 +70,12 @@ class EntryReader {
   Cipher cipher_ = Cipher::None;
   ZipCryptKeys keys_;
   AesKey aes_{};
+  WinZipAesData winZipAes_;
+  // After bad data in a WinZip AES entry the rest of the ciphertext is
+  // still read, without decoding, so that its code tells whether the data
+  // were damaged (a warning) or the entry is bad (this error).
+  bool draining_ = false;
+  int32_t deferredError_ = 0;
 
   // The input buffer holds several chunks' worth, so that the pending
   // bytes need moving to its start only now and then rather than every
@@ -139,6 +149,8 @@ int32_t EntryReader::run() {
     dataStart_ += kCryptHeaderSize;
   } else if (entry_.encryptionKind == 1) {
     dataLength_ = 0;  // too short to hold the header: nothing to decrypt
+  } else if (entry_.encryptionKind == kWinZipAesKind) {
+    if (startWinZipAes() != 0) return -1;
   } else if (entry_.encryptionKind >= 2) {
     if (CheckAesPassword(entry_, aes_) != 0) return -1;
     cipher_ = Cipher::Aes;
@@ -154,9 +166,72 @@ int32_t EntryReader::run() {
     dataStart_ = 0;
   }
 
-  if (crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
+  if (cipher_ == Cipher::WinZipAes) {
+    if (authenticate() != 0) return -1;
+    if (!output_) return 0;
+  }
+  // AE-2 entries leave the CRC-32 at 0: their code stands in for it.
+  const bool crcKept = cipher_ != Cipher::WinZipAes || entry_.aesVersion == 1;
+  if (crcKept && crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
   if (written_ != entry_.uncompressedSize) entry_.warnings.Add(u"Incorrect File Size");
   setFileTime();
+  return 0;
+}
+
+// The salt and verifier lie in front of the ciphertext, the code behind it.
+int32_t EntryReader::startWinZipAes() {
+  const uint32_t overhead = static_cast<uint32_t>(winZipAesOverhead(entry_.aesStrength));
+  if (dataLength_ < overhead) return fail(zipErrNotZipFile);
+  if (CheckWinZipAesPassword(entry_, winZipAes_, in_) != 0) {
+    discardOutput();
+    return -1;
+  }
+  cipher_ = Cipher::WinZipAes;
+  dataStart_ += overhead - static_cast<uint32_t>(kWinZipAesCodeSize);
+  dataLength_ -= overhead;
+  return 0;
+}
+
+// The code follows the ciphertext on its volume or starts the next one.
+// A code that does not match means the data cannot be trusted: the file
+// goes, and the entry is marked as one whose check failed.
+int32_t EntryReader::authenticate() {
+  uint8_t stored[kWinZipAesCodeSize];
+  uint32_t have = 0;
+  // The data loop leaves volume_ one past the volume it read last.
+  int32_t next = dataLength_ > 0 ? volume_ : volume_ + 1;
+  while (have < kWinZipAesCodeSize) {
+    ZipStream& source = *entry_.source;
+    const uint32_t size = source.Size();
+    const uint32_t position = static_cast<uint32_t>(source.Position());
+    uint32_t take =
+        std::min<uint32_t>(size > position ? size - position : 0, kWinZipAesCodeSize - have);
+    if (take > 0 && source.Read(stored + have, take) != 0) return fail(zipErrOpenForReading);
+    have += take;
+    if (have == kWinZipAesCodeSize) break;
+    if (!spanned()) return fail(zipErrEndOfFile);
+    if (openVolume(next++) != 0) return -1;
+    entry_.source->Seek(0);
+  }
+  if (!winZipAes_.codeMatches(stored)) {
+    entry_.warnings.Add(u"CRC Does Not Match");
+    discardOutput();
+    return 0;
+  }
+  if (draining_) return fail(deferredError_);
+  return 0;
+}
+
+void EntryReader::discardOutput() {
+  if (!output_) return;
+  output_->SetDeleteOnClose(true);
+  output_.reset();
+}
+
+int32_t EntryReader::dataError(int32_t code) {
+  if (cipher_ != Cipher::WinZipAes) return fail(code);
+  draining_ = true;
+  deferredError_ = code;
   return 0;
 }
 
@@ -192,6 +267,8 @@ int32_t EntryReader::readVolume() {
 
     if (cipher_ == Cipher::Traditional) {
       decryptBuffer(keys_, chunkStart, chunk);
+    } else if (cipher_ == Cipher::WinZipAes) {
+      winZipAes_.decrypt(chunkStart, chunk);
     } else if (cipher_ == Cipher::Aes) {
       if (chunk == volumeRemaining_ && lastVolume) {
         int32_t plain = static_cast<int32_t>(chunk);
@@ -231,6 +308,10 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   uint32_t consumeLimit = usableInput_;
   if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
   if (consumeLimit == 0) return 0;
+  if (draining_) {
+    consumed = pending_;
+    return 0;
+  }
   const bool moreOnVolume = volumeRemaining_ != chunk;
   InflateState& state = *buffers_.inflate;
 
@@ -242,7 +323,7 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
       int32_t blockState = state.blockState;
       uint8_t bitCount = state.bitCount;
       ZipError result = inflateStep(state, window_, pending_, area_, consumeLimit);
-      if (result != zipErrNone) return fail(result);
+      if (result != zipErrNone) return dataError(result);
       bool progress = state.inPos != consumed || state.outPos != produced ||
                       state.blockState != blockState || state.bitCount != bitCount;
       consumed = state.inPos;
@@ -251,7 +332,7 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
         // The decoder needs bytes that are not buffered: wait for them, or
         // give up when none will come.
         if (moreOnVolume || moreToCome) break;
-        return fail(zipErrNotZipFile);
+        return dataError(zipErrNotZipFile);
       }
     } else if (entry_.method == 0) {
       std::memcpy(area_, window_, pending_);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "crypto/aes.h"
+#include "crypto/winzip_aes.h"
 #include "crypto/zip_crypto.h"
 #include "engine/zip_entry.h"
 #include "fileio/zip_stream.h"
@@ -32,5 +33,8 @@ int32_t ExtractEntry(ZipEntry& entry, std::unique_ptr<ZipStream>& output,
 int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint32_t& dataLength,
                                  uint8_t* scratch);
 int32_t CheckAesPassword(ZipEntry& entry, AesKey& key);
+// Reads the salt and verifier of a WinZip AES entry at the source's position
+// (scratch holds them) and keys data once a password matches.
+int32_t CheckWinZipAesPassword(ZipEntry& entry, WinZipAesData& data, uint8_t* scratch);
 
 }  // namespace extractor

@@ -23,6 +23,8 @@ LATIN_NAME = "Größe.txt"
 # Info-ZIP is given here.
 INFOZIP_PASSWORD = "päss wörd"
 SEVENZIP_PASSWORD = "Secret-7z"
+# WinZip AES keys with the password in UTF-8, whatever the code page.
+WINZIP_AES_PASSWORD = "Geheimnis-äöü €"
 
 
 def text(rng, size):
@@ -96,6 +98,19 @@ def archivers():
          command_zip("7z", "a", "-tzip", "-mm=Deflate", "-mem=ZipCrypto",
                      "-p" + SEVENZIP_PASSWORD, "OUT", "."), "utf8", SEVENZIP_PASSWORD),
         ("python-stored", None, python_zip(zipfile.ZIP_STORED), "utf8", None),
+    ]
+    for bits in (128, 256):
+        for method, level in (("stored", 0), ("deflated", 5)):
+            found.append((
+                "7z-aes%d-%s" % (bits, method), "7z",
+                command_zip("7z", "a", "-tzip", "-mx=%d" % level, "-mem=AES%d" % bits,
+                            "-p" + SEVENZIP_PASSWORD, "OUT", "."), "utf8", SEVENZIP_PASSWORD))
+        found.append((
+            "bsdtar-aes%d" % bits, "bsdtar",
+            command_zip("bsdtar", "--format", "zip", "--options", "zip:encryption=aes%d" % bits,
+                        "--passphrase", WINZIP_AES_PASSWORD, "-cf", "OUT", "."), "utf8",
+            WINZIP_AES_PASSWORD))
+    found += [
         ("python-deflated", None, python_zip(zipfile.ZIP_DEFLATED), "utf8", None),
         ("bsdtar", "bsdtar", command_zip("bsdtar", "--format", "zip", "-cf", "OUT", "."), "utf8",
          None),
@@ -185,6 +200,18 @@ def unix_utf8(info, raw):
         return False
 
 
+def winzip_aes(info):
+    """(real method, encryption kind 5) of a WinZip AES entry, else None."""
+    extra = info.extra
+    p = 0
+    while p + 4 <= len(extra):
+        tag, size = int.from_bytes(extra[p:p + 2], "little"), int.from_bytes(extra[p + 2:p + 4], "little")
+        if tag == 0x9901 and size >= 7:
+            return int.from_bytes(extra[p + 9:p + 11], "little"), 5
+        p += 4 + size
+    return None
+
+
 def expected_listing(sfx_path):
     lines = []
     with zipfile.ZipFile(sfx_path) as z:
@@ -193,9 +220,11 @@ def expected_listing(sfx_path):
             raw = info.orig_filename.encode("utf-8" if flagged else "cp437")
             name = raw.decode("utf-8" if flagged or unix_utf8(info, raw) else "cp1252")
             stamp = "%04d-%02d-%02d %02d:%02d:%02d" % info.date_time
+            method, kind = info.compress_type, info.flag_bits & 1
+            if method == 99:
+                method, kind = winzip_aes(info) or (method, kind)
             lines.append("%s\t%d\t%d\t%d\t%08x\t%s\t%d\t0" % (
-                name, info.compress_type, info.compress_size, info.file_size, info.CRC, stamp,
-                info.flag_bits & 1))
+                name, method, info.compress_size, info.file_size, info.CRC, stamp, kind))
     return lines
 
 
