@@ -376,7 +376,7 @@ TEST_F(HostileArchive, UnsupportedMethodsEndTheRun) {
   } methods[] = {{9, false, "Deflate64"},
                  {14, false, "LZMA"},
                  {12, false, "bzip2"},
-                 {99, true, "AES of another tool"},
+                 {99, true, "WinZip AES around an unknown method"},
                  {8 + 256, true, "an unknown method, encrypted"}};
   for (const auto& m : methods) {
     zip.Reset();
@@ -387,7 +387,7 @@ TEST_F(HostileArchive, UnsupportedMethodsEndTheRun) {
     odd.method = m.method;
     if (m.encrypted) odd.flags |= 1;
     if (m.method == 99) {
-      odd.centralExtra = odd.localExtra = {0x01, 0x99, 7, 0, 2, 0, 'A', 'E', 3, 8, 0};
+      odd.centralExtra = odd.localExtra = {0x01, 0x99, 7, 0, 2, 0, 'A', 'E', 3, 97, 0};
     }
     b.entries.push_back(odd);
     b.entries.push_back(storedEntry("after.txt", bytesOf("after")));

@@ -10,7 +10,9 @@ namespace extractor::pack {
 
 extern const char kUsage[];
 
-enum class Encryption { None, Traditional, Aes };
+// Aes is WinZip AES, which other ZIP tools read too; LegacyAes the
+// extractor's own block scheme, which only the extractor reads.
+enum class Encryption { None, Traditional, Aes, LegacyAes };
 
 struct Options {
   bool help = false;
@@ -18,7 +20,10 @@ struct Options {
   std::vector<std::string> inputs;
   int level = 6;
   Encryption encryption = Encryption::None;
-  int aesKind = 4;
+  int aesKind = 4;  // --aes-kind, legacy AES only
+  bool aesKindGiven = false;
+  int aesStrength = 3;  // WinZip AES: 1, 2, 3 for 128, 192, 256 bits
+  bool aesStrengthGiven = false;
   std::optional<std::string> password;
   bool askPassword = false;  // --password without a value
   std::string fromZip;
@@ -33,6 +38,10 @@ constexpr uint32_t kSmallestVolume = 64 * 1024;
 // args are the UTF-8 arguments after the program name. Absent, with problem
 // saying why, when they form no command line.
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& problem);
+
+// What the chosen encryption lacks, for the user to read before relying on
+// it; absent for the recommended choices.
+std::optional<std::string> encryptionWarning(const Options& options);
 
 // "1440k", "100M", "65536": bytes; absent when the text is no size or the
 // size is 4 GiB or more.

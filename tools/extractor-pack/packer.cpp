@@ -116,13 +116,15 @@ Error Packer::addInput(const Input& input) {
     if (Error e = compressFile(input, options_.level, spool_, data, counted)) return e;
   }
   Encryption encryption = input.folder ? Encryption::None : options_.encryption;
-  EntryCipher cipher(encryption, options_.aesKind, password_, data.crc);
+  EntryCipher cipher(options_, encryption, password_, data.crc, data.method);
+  if (cipher.failure()) return cipher.failure();
   fields.flags |= cipher.flags();
-  fields.method = data.method;
-  fields.crc = data.crc;
+  fields.method = cipher.method(data.method);
+  fields.crc = cipher.crc(data.crc);
   fields.uncompressedSize = data.size;
   fields.compressedSize = cipher.storedSize(data.packedSize);
   fields.centralExtra = cipher.centralExtra();
+  fields.localExtra = cipher.localExtra();
 
   std::vector<uint8_t> head = localHeader(fields);
   head.insert(head.end(), cipher.header().begin(), cipher.header().end());

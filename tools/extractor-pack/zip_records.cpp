@@ -24,12 +24,13 @@ void putShared(std::vector<uint8_t>& out, const EntryFields& fields) {
 
 std::vector<uint8_t> localHeader(const EntryFields& fields) {
   std::vector<uint8_t> out;
-  out.reserve(kLocalHeaderSize + fields.name.size());
+  out.reserve(kLocalHeaderSize + fields.name.size() + fields.localExtra.size());
   put32(out, kLocalSignature);
   put16(out, kVersion);
   putShared(out, fields);
-  put16(out, 0);
+  put16(out, static_cast<uint16_t>(fields.localExtra.size()));
   out.insert(out.end(), fields.name.begin(), fields.name.end());
+  out.insert(out.end(), fields.localExtra.begin(), fields.localExtra.end());
   return out;
 }
 

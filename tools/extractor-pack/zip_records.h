@@ -26,8 +26,9 @@ struct EntryFields {
   uint32_t crc = 0;
   uint32_t compressedSize = 0;
   uint32_t uncompressedSize = 0;
-  std::string name;                   // bytes as stored
-  std::vector<uint8_t> centralExtra;  // the local header carries none
+  std::string name;  // bytes as stored
+  std::vector<uint8_t> centralExtra;
+  std::vector<uint8_t> localExtra;
   uint32_t externalAttributes = 0;
 };
 
