@@ -180,14 +180,14 @@ int32_t EntryReader::run() {
 
 // The salt and verifier lie in front of the ciphertext, the code behind it.
 int32_t EntryReader::startWinZipAes() {
-  const uint32_t overhead = static_cast<uint32_t>(winZipAesOverhead(entry_.aesStrength));
+  const uint64_t overhead = winZipAesOverhead(entry_.aesStrength);
   if (dataLength_ < overhead) return fail(zipErrNotZipFile);
   if (CheckWinZipAesPassword(entry_, winZipAes_, in_) != 0) {
     discardOutput();
     return -1;
   }
   cipher_ = Cipher::WinZipAes;
-  dataStart_ += overhead - static_cast<uint32_t>(kWinZipAesCodeSize);
+  dataStart_ += overhead - kWinZipAesCodeSize;
   dataLength_ -= overhead;
   return 0;
 }
@@ -202,10 +202,10 @@ int32_t EntryReader::authenticate() {
   int32_t next = dataLength_ > 0 ? volume_ : volume_ + 1;
   while (have < kWinZipAesCodeSize) {
     ZipStream& source = *entry_.source;
-    const uint32_t size = source.Size();
-    const uint32_t position = static_cast<uint32_t>(source.Position());
-    uint32_t take =
-        std::min<uint32_t>(size > position ? size - position : 0, kWinZipAesCodeSize - have);
+    const uint64_t size = source.Size();
+    const uint64_t position = source.Position();
+    const uint32_t take = static_cast<uint32_t>(
+        std::min<uint64_t>(size > position ? size - position : 0, kWinZipAesCodeSize - have));
     if (take > 0 && source.Read(stored + have, take) != 0) return fail(zipErrOpenForReading);
     have += take;
     if (have == kWinZipAesCodeSize) break;
