@@ -27,7 +27,9 @@ void ctrXorTable(const AesKey& key, uint64_t counter, uint8_t* data, size_t bloc
 
 void ctrXor(const AesKey& key, uint64_t counter, uint8_t* data, size_t blocks) {
   using Path = void (*)(const AesKey&, uint64_t, uint8_t*, size_t);
-  static const Path path = aesNiAvailable() ? ctrXorAesNi : ctrXorTable;
+  static const Path path = ctrVaesAvailable() ? ctrXorVaes
+                           : aesNiAvailable() ? ctrXorAesNi
+                                              : ctrXorTable;
   path(key, counter, data, blocks);
 }
 

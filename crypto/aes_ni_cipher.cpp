@@ -75,10 +75,14 @@ AES_TARGET void ctrXorAesNi(const AesKey& key, uint64_t counter, uint8_t* data, 
   const int rounds = key.rounds;
   __m128i rk[15];
   for (int r = 0; r <= rounds; r++) rk[r] = load(key.roundKeyBytes + 16 * r);
-  for (; blocks >= kParallel; blocks -= kParallel, data += 16 * kParallel, counter += kParallel) {
+  // The counter's low 64 bits, kept in a register and stepped by addition.
+  __m128i next = _mm_set_epi64x(0, static_cast<long long>(counter));
+  const __m128i one = _mm_set_epi64x(0, 1);
+  for (; blocks >= kParallel; blocks -= kParallel, data += 16 * kParallel) {
     __m128i b[kParallel];
     for (int i = 0; i < kParallel; i++) {
-      b[i] = _mm_xor_si128(_mm_set_epi64x(0, static_cast<long long>(counter + i)), rk[0]);
+      b[i] = _mm_xor_si128(next, rk[0]);
+      next = _mm_add_epi64(next, one);
     }
     for (int r = 1; r < rounds; r++) {
       for (int i = 0; i < kParallel; i++) b[i] = _mm_aesenc_si128(b[i], rk[r]);
@@ -88,8 +92,9 @@ AES_TARGET void ctrXorAesNi(const AesKey& key, uint64_t counter, uint8_t* data, 
       store(data + 16 * i, _mm_xor_si128(load(data + 16 * i), stream));
     }
   }
-  for (; blocks > 0; blocks--, data += 16, counter++) {
-    __m128i b = _mm_xor_si128(_mm_set_epi64x(0, static_cast<long long>(counter)), rk[0]);
+  for (; blocks > 0; blocks--, data += 16) {
+    __m128i b = _mm_xor_si128(next, rk[0]);
+    next = _mm_add_epi64(next, one);
     for (int r = 1; r < rounds; r++) b = _mm_aesenc_si128(b, rk[r]);
     store(data, _mm_xor_si128(load(data), _mm_aesenclast_si128(b, rk[rounds])));
   }

@@ -23,6 +23,9 @@ void encryptBlocksAesNi(const AesKey& key, const uint8_t* in, uint8_t* out, size
 // counter, counter + 1, ... into blocks whole blocks of data.
 void ctrXorTable(const AesKey& key, uint64_t counter, uint8_t* data, size_t blocks);
 void ctrXorAesNi(const AesKey& key, uint64_t counter, uint8_t* data, size_t blocks);
+// Where the CPU has VAES and AVX2 (and not in the Windows build).
+bool ctrVaesAvailable();
+void ctrXorVaes(const AesKey& key, uint64_t counter, uint8_t* data, size_t blocks);
 
 // The faster of the two for this CPU.
 void decryptBlocks(const AesKey& key, const uint8_t* in, uint8_t* out, size_t blocks);

@@ -26,6 +26,12 @@ bool cpuHasShaNi() {
   return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
 }
 
+bool cpuHasVaesAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx2") &&
+         __builtin_cpu_supports("aes");
+}
+
 #else
 
 bool cpuHasPclmul() {
@@ -35,6 +41,9 @@ bool cpuHasAesNi() {
   return false;
 }
 bool cpuHasShaNi() {
+  return false;
+}
+bool cpuHasVaesAvx2() {
   return false;
 }
 

@@ -189,9 +189,17 @@ TEST(AesCtr, LittleEndianCounterOnEveryPathAndSplit) {
     expected[16 * i + 1] = static_cast<uint8_t>((i + 1) >> 8);
   }
   encryptBlocksTable(key, expected.data(), expected.data(), blocks);
-  std::vector<uint8_t> viaNi(blocks * 16, 0);
-  ctrXorAesNi(key, 1, viaNi.data(), blocks);
-  EXPECT_EQ(viaNi, expected);
+  using Path = void (*)(const AesKey&, uint64_t, uint8_t*, size_t);
+  std::vector<Path> paths = {ctrXorTable};
+  if (aesNiAvailable()) paths.push_back(ctrXorAesNi);
+  if (ctrVaesAvailable()) paths.push_back(ctrXorVaes);
+  for (Path path : paths) {
+    // Past the first block, so that a wrong start or step shows.
+    std::vector<uint8_t> stream(blocks * 16, 0);
+    path(key, 1, stream.data(), 1);
+    path(key, 2, stream.data() + 16, blocks - 1);
+    EXPECT_EQ(stream, expected);
+  }
   for (size_t cut : {size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{200}, size_t{4797}}) {
     AesCtr ctr;
     ctr.setKey(keyBytes.data(), 256);
