@@ -45,6 +45,12 @@ SMALL_FILES = {"a.txt": b"alpha\n" * 1000, "sub/b.txt": b"beta\n",
                "sub/deeper/c.bin": bytes(range(256)) * 40}
 SECRET_FILES = {"docs/a.txt": b"the first secret\n" * 500, "docs/b.bin": bytes(range(256)) * 9}
 PASSWORD_TEXT = "open sesame"
+# Other tools' WinZip AES, keyed with the password in UTF-8.
+FOREIGN_AES = {
+    "7z-aes256": (["7z", "a", "-tzip", "-mem=AES256", "-pPASSWORD", "OUT"], "Sesam öffne dich"),
+    "bsdtar-aes128": (["bsdtar", "--format", "zip", "--options", "zip:encryption=aes128",
+                       "--passphrase", "PASSWORD", "-cf", "OUT"], "Grüße aus Köln"),
+}
 
 
 class Case:
@@ -173,7 +179,16 @@ class Harness:
 
     def secret_archive(self, kind):
         source = self.source("secret", SECRET_FILES)
-        if kind == "traditional":
+        if kind in FOREIGN_AES:
+            command, password = FOREIGN_AES[kind]
+
+            def make(path):
+                words = [w.replace("PASSWORD", password).replace("OUT", path + ".zip")
+                         for w in command]
+                subprocess.run(words + sorted(SECRET_FILES), cwd=source, check=True,
+                               stdout=subprocess.DEVNULL)
+                self.behind_stub(path + ".zip", path)
+        elif kind == "traditional":
             def make(path):
                 subprocess.run(["zip", "-q", "-P", PASSWORD_TEXT, path + ".zip"] +
                                list(SECRET_FILES), cwd=source, check=True)
@@ -344,7 +359,7 @@ def password_dialog(answer):
             step("dialog-gone", DIALOG_MS)]
 
 
-PASSWORD_KINDS = ["traditional", "aes-4"]
+PASSWORD_KINDS = ["traditional", "aes-4", "7z-aes256", "bsdtar-aes128"]
 
 
 def password_right(harness, kind):
@@ -355,7 +370,12 @@ def password_right(harness, kind):
     if kind == "traditional":
         steps += [step("dialog", "Password Required", RUN_MS), step("screenshot", "password")]
     # The second entry takes the password the first one proved.
-    steps += password_dialog("wrong guess") + password_dialog(PASSWORD_TEXT) + [
+    right = FOREIGN_AES[kind][1] if kind in FOREIGN_AES else PASSWORD_TEXT
+    if kind in FOREIGN_AES:
+        steps += [step("dialog", "Password Required", RUN_MS),
+                  step("dialog-set-text", PASSWORD, "wrong guess"),
+                  step("screenshot", "password-%s" % kind)]
+    steps += password_dialog("wrong guess") + password_dialog(right) + [
         step("wait-text", STATUS, success_text(2), RUN_MS), step("no-dialog", "*", 1000)]
     case.run(steps + closing(), WINDOW_MS + 4 * RUN_MS)
     case.same_tree(source)
@@ -368,6 +388,7 @@ CANCEL_WAYS = [
     ("aes-4", [step("dialog-click", CANCEL)]),
     ("traditional", [step("dialog-escape")]),
     ("aes-4", [step("dialog-close")]),
+    ("7z-aes256", [step("dialog-click", CANCEL)]),
 ]
 
 
