@@ -73,10 +73,9 @@ bool ConfineEntryPath(std::u16string& directoryName, std::u16string& fileName) {
       first = false;
     }
   }
-  if (!changed) return false;
   directoryName = dir;
   fileName = file;
-  return true;
+  return changed;
 }
 
 }  // namespace extractor
