@@ -9,6 +9,7 @@
 #include "crypto/aes_entry.h"
 #include "crypto/crc32.h"
 #include "engine/dos_time.h"
+#include "engine/entry_support.h"
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/volumes.h"
@@ -28,15 +29,6 @@ constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes };
 
-bool knownMethod(const ZipEntry& entry) {
-  return entry.method == 0 || entry.method == 8;
-}
-
-// Bytes beyond a traditional encryption header.
-bool holdsData(const ZipEntry& entry) {
-  return entry.compressedSize > (entry.encryptionKind == 1 ? uint64_t{kCryptHeaderSize} : 0u);
-}
-
 // The state of one ExtractEntry call.
 class EntryReader {
  public:
@@ -46,7 +38,11 @@ class EntryReader {
   int32_t run();
 
  private:
-  int32_t fail(int32_t code) { return FailEntry(zip_, code, output_); }
+  // The output file goes only once the entry's data have begun to replace
+  // its content; until then it is as the driver bound it.
+  int32_t fail(int32_t code) {
+    return outputStarted_ ? FailEntry(zip_, code, output_) : ReportError(zip_, code);
+  }
   int32_t openVolume(int32_t volume);
   int32_t readVolume();
   void makeRoomForChunk();
@@ -63,6 +59,7 @@ class EntryReader {
   EntryBuffers& buffers_;
   std::u16string archiveName_;
 
+  bool outputStarted_ = false;
   Cipher cipher_ = Cipher::None;
   ZipCryptKeys keys_;
   AesKey aes_{};
@@ -124,14 +121,13 @@ int32_t EntryReader::run() {
 
   // No password makes the data of an unknown method readable, so none is
   // asked for (tools that encrypt their own way also set the flag).
-  if (holdsData(entry_) && !knownMethod(entry_)) return fail(zipErrUnknownAlgorithm);
+  if (ZipError refusal = EntryRefusal(entry_)) return fail(refusal);
 
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.
   if (spanned() && openVolume(volume_) != 0) return -1;
   dataStart_ = locateData();
   entry_.source->Seek(dataStart_);
-  output_->Truncate();
 
   if (entry_.encryptionKind == 1 && dataLength_ >= kCryptHeaderSize) {
     if (CheckTraditionalPassword(entry_, keys_, dataLength_, in_) != 0) return -1;
@@ -143,6 +139,10 @@ int32_t EntryReader::run() {
     if (CheckAesPassword(entry_, aes_) != 0) return -1;
     cipher_ = Cipher::Aes;
   }
+  // A file being replaced keeps its old content until the password is
+  // settled, so that a Cancel there leaves it as it was.
+  output_->Truncate();
+  outputStarted_ = true;
 
   while (earlierVolumesShare_ < dataLength_) {
     if (readVolume() != 0) return -1;
