@@ -231,11 +231,11 @@ std::vector<uint8_t> randomCodeLengths(unsigned symbols, unsigned used, unsigned
 }
 
 GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSymbolsPerBlock,
-                             InflateFormat format, bool withoutHistory) {
+                             InflateFormat format, bool portable) {
   const auto& t = reference::codeTables(format);
   const bool deflate64 = format == InflateFormat::kDeflate64;
   BitWriter w;
-  const size_t history = withoutHistory ? 0 : kHistorySize;
+  const size_t history = portable ? 0 : kHistorySize;
   std::vector<uint8_t> window(history);
   for (unsigned i = 0; i < history; ++i) window[i] = historyByte(i);
 
@@ -255,18 +255,21 @@ GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSym
       dist = fixedDistLengths();
       writeFixedHeader(w, final);
     } else {
-      const unsigned hlit = 257 + rng() % 32, hdist = 1 + rng() % 32;
+      const unsigned hlit = 257 + rng() % (portable ? 30 : 32);
+      const unsigned hdist = (portable ? 2 : 1) + rng() % (portable ? 31 : 32);
       // One draw per statement: argument order would make streams differ
       // between compilers.
-      const unsigned litLenUsed = 1 + rng() % hlit;
-      const bool litLenIncomplete = rng() % 4 == 0;
+      const unsigned litLenUsed = std::max<unsigned>(portable ? 2 : 1, 1 + rng() % hlit);
+      const bool litLenIncomplete = !portable && rng() % 4 == 0;
       litLen = randomCodeLengths(hlit, litLenUsed, 15, litLenIncomplete, rng);
       if (litLen[256] == 0) {
         auto used = std::find_if(litLen.begin(), litLen.end(), [](uint8_t l) { return l != 0; });
         std::swap(litLen[256], *used);
       }
-      const unsigned distUsed = rng() % 5 == 0 ? 0 : 1 + rng() % hdist;
-      const bool distIncomplete = rng() % 4 == 0;
+      const unsigned distUsed = portable         ? 2 + rng() % (hdist - 1)
+                                : rng() % 5 == 0 ? 0
+                                                 : 1 + rng() % hdist;
+      const bool distIncomplete = !portable && rng() % 4 == 0;
       dist = randomCodeLengths(hdist, distUsed, 15, distIncomplete, rng);
       writeDynamicHeader(w, final, litLen, dist, rng);
     }
@@ -274,7 +277,7 @@ GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSym
     for (unsigned s = 0; s < litLen.size(); ++s) {
       if (!litLen[s] || s == 256) continue;
       // Symbols 286 and 287 copy nothing; let them in rarely.
-      if (s >= 286 && rng() % 4) continue;
+      if (s >= 286 && (portable || rng() % 4)) continue;
       (s < 256 ? literals : lengthSymbols).push_back(s);
     }
     for (unsigned c = 0; c < dist.size() && c <= t.lastDistanceCode; ++c) {

@@ -99,11 +99,11 @@ struct GeneratedStream {
 };
 
 // A valid stream of random blocks of all three kinds: random code lengths,
-// complete and incomplete codes, matches reaching into the history unless
-// withoutHistory is set. In Deflate64, length symbol 285 mostly gives
-// lengths beyond 258.
+// complete and incomplete codes, matches reaching into the history. In
+// Deflate64, length symbol 285 mostly gives lengths beyond 258. A portable
+// stream is for other decoders too: no history, only complete codes of at
+// least two symbols, no length symbols 286 and 287.
 GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSymbolsPerBlock,
-                             InflateFormat format = InflateFormat::kDeflate,
-                             bool withoutHistory = false);
+                             InflateFormat format = InflateFormat::kDeflate, bool portable = false);
 
 }  // namespace extractor::testing
