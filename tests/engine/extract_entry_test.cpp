@@ -68,6 +68,47 @@ TEST_F(ExtractTest, DataStartFollowsTheLocalHeadersOwnLengths) {
   EXPECT_EQ(window.warningsDialogs, 0);
 }
 
+// Some writers leave bytes behind the final deflate block within the
+// compressed size; they are no data, whatever they hold.
+TEST_F(ExtractTest, BytesBehindTheFinalDeflateBlockAreNoData) {
+  auto data = sampleData(200000, 3);
+  std::mt19937 random(5);
+  for (size_t spare : {size_t{0}, size_t{2}, size_t{21}, size_t{3} << 20}) {
+    zip.Reset();
+    zip.bufferKiB = 64;  // the most spare bytes take many passes
+    ZipBuilder b;
+    for (int level : {0, 6}) {
+      BuiltEntry e = deflatedEntry("level" + std::to_string(level) + ".bin", data, level);
+      for (size_t i = 0; i < spare; i++) e.data.push_back(static_cast<uint8_t>(random()));
+      e.compressedSize = e.data.size();
+      b.entries.push_back(e);
+    }
+    ASSERT_EQ(extract(b, true), 0) << spare;
+    EXPECT_EQ(extracted("level0.bin"), data) << spare;
+    EXPECT_EQ(extracted("level6.bin"), data) << spare;
+    EXPECT_EQ(window.warningsDialogs, 0) << spare;
+  }
+}
+
+// Offsets counted from the archive's start, with a program in front.
+TEST_F(ExtractTest, ArchivesAppendedWithoutAdjustingTheirOffsets) {
+  auto data = sampleData(300000, 4);
+  for (bool zip64 : {false, true}) {
+    zip.Reset();
+    ZipBuilder b;
+    b.prefix = sampleData(70000, 9);
+    b.offsetsFromArchiveStart = true;
+    b.zip64 = zip64;
+    b.entries.push_back(storedEntry("docs/", {}));
+    b.entries.push_back(deflatedEntry("docs/a.txt", data));
+    b.entries.push_back(storedEntry("b.bin", bytesOf("stored")));
+    ASSERT_EQ(extract(b, true), 0) << zip64;
+    EXPECT_EQ(extracted("docs/a.txt"), data) << zip64;
+    EXPECT_EQ(extracted("b.bin"), bytesOf("stored")) << zip64;
+    EXPECT_EQ(window.warningsDialogs, 0) << zip64;
+  }
+}
+
 TEST_F(ExtractTest, SizeAndCrcMismatchesAreWarningsAndKeepTheFile) {
   ZipBuilder b;
   BuiltEntry shortStored = storedEntry("short.txt", bytesOf("0123456789"));
