@@ -83,7 +83,8 @@ std::vector<uint8_t> ZipBuilder::build() const {
   std::vector<uint8_t> out = prefix;
   // Offsets of what is written at out.size(), as the records give them.
   const uint64_t base = offsetsFromArchiveStart ? prefix.size() : 0;
-  auto offsetOf = [&](size_t at) { return virtualPrefix + at - base; };
+  const uint64_t counted = offsetsFromArchiveStart ? 0 : virtualPrefix;
+  auto offsetOf = [&](size_t at) { return counted + at - base; };
   std::vector<uint64_t> offsets;
   for (const BuiltEntry& e : entries) {
     offsets.push_back(e.localOffset ? *e.localOffset : offsetOf(out.size()));
