@@ -28,7 +28,7 @@ inline bool KnownMethod(uint16_t method) {
 // Bytes beyond a traditional encryption header. An entry without them needs
 // no decoder: it is empty whatever its method says.
 inline bool HoldsData(const ZipEntry& entry) {
-  return entry.compressedSize > (entry.encryptionKind == 1 ? uint32_t{kCryptHeaderSize} : 0u);
+  return entry.compressedSize > (entry.encryptionKind == 1 ? uint64_t{kCryptHeaderSize} : 0u);
 }
 
 // zipErrNone when the pipeline can extract the entry, otherwise the error

@@ -49,7 +49,7 @@ class EntryReader {
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
   int32_t deliver(uint32_t produced);
   void setFileTime();
-  uint32_t locateData();
+  uint64_t locateData();
 
   bool spanned() const { return entry_.firstDisk != 0; }
 
@@ -72,15 +72,15 @@ class EntryReader {
   uint8_t* area_ = nullptr;           // the output area, behind the history
   uint32_t usableInput_ = 0;          // the part of the window in use
   uint32_t pending_ = 0;              // input bytes at window_ not yet consumed
-  uint32_t dataLength_ = 0;           // compressed bytes of the entry to read
-  uint32_t earlierVolumesShare_ = 0;  // of them, bytes on the volumes already finished
-  uint32_t volumeShare_ = 0;          // bytes of the entry on this volume
-  uint32_t volumeRemaining_ = 0;      // bytes still to read from this volume
+  uint64_t dataLength_ = 0;           // compressed bytes of the entry to read
+  uint64_t earlierVolumesShare_ = 0;  // of them, bytes on the volumes already finished
+  uint64_t volumeShare_ = 0;          // bytes of the entry on this volume
+  uint64_t volumeRemaining_ = 0;      // bytes still to read from this volume
   uint32_t freeRoom_ = 0;             // room in the window behind the pending bytes
   int32_t volume_ = 0;                // volume being read
-  uint32_t dataStart_ = 0;            // where the entry's data start in this volume
+  uint64_t dataStart_ = 0;            // where the entry's data start in this volume
   uint32_t crc_ = 0;
-  uint32_t written_ = 0;
+  uint64_t written_ = 0;
 };
 
 int32_t EntryReader::openVolume(int32_t volume) {
@@ -170,9 +170,9 @@ void EntryReader::makeRoomForChunk() {
 }
 
 int32_t EntryReader::readVolume() {
-  uint32_t size = entry_.source->Size();
-  uint32_t available = size > dataStart_ ? size - dataStart_ : 0;
-  const uint32_t entryLeft = dataLength_ - earlierVolumesShare_;
+  uint64_t size = entry_.source->Size();
+  uint64_t available = size > dataStart_ ? size - dataStart_ : 0;
+  const uint64_t entryLeft = dataLength_ - earlierVolumesShare_;
   volumeShare_ = std::min(entryLeft, available);
   // A plain archive holds all of an entry's data.
   if (!spanned() && volumeShare_ < entryLeft) return fail(zipErrEndOfFile);
@@ -181,9 +181,8 @@ int32_t EntryReader::readVolume() {
   freeRoom_ = usableInput_ - pending_;
 
   while (volumeRemaining_ != 0 || (pending_ > 0 && lastVolume)) {
-    uint32_t chunk = volumeRemaining_;
     bool cut = volumeRemaining_ > freeRoom_;
-    if (cut) chunk = freeRoom_ & ~15u;
+    uint32_t chunk = cut ? freeRoom_ & ~15u : static_cast<uint32_t>(volumeRemaining_);
     // Whenever a chunk has bytes, the free room is exactly what lies
     // behind the pending bytes in the usable window.
     makeRoomForChunk();
@@ -279,7 +278,7 @@ int32_t EntryReader::deliver(uint32_t produced) {
 // Writers need not repeat the central extra field in the local header (one
 // commonly writes a longer local one), so the data start is taken from the
 // local header's own lengths where that header is found.
-uint32_t EntryReader::locateData() {
+uint64_t EntryReader::locateData() {
   uint8_t header[kLocalHeaderSize] = {};
   ZipStream& source = *entry_.source;
   source.Seek(entry_.localHeaderOffset);

@@ -30,7 +30,7 @@ int32_t ExtractEntry(ZipEntry& entry, std::unique_ptr<ZipStream>& output,
                      EntryBuffers* buffers = nullptr);
 
 // The password loops: 0 once a password is accepted, -1 after an abort.
-int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint32_t& dataLength,
+int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint64_t& dataLength,
                                  uint8_t* scratch);
 int32_t CheckAesPassword(ZipEntry& entry, AesKey& key);
 
