@@ -19,7 +19,8 @@
 namespace extractor {
 namespace {
 
-constexpr uint32_t kHistory = 32768;
+// Room for the larger window, Deflate64's.
+constexpr uint32_t kHistory = windowSize(InflateFormat::kDeflate64);
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 // The history, and the room the decoder may write beyond its limit.
@@ -115,6 +116,7 @@ int32_t EntryReader::run() {
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
   *buffers_.inflate = InflateState();
+  if (entry_.method == 9) buffers_.inflate->format = InflateFormat::kDeflate64;
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
   volume_ = entry_.firstDisk;
@@ -235,7 +237,7 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
 
   while (produced < consumeLimit - 2048 && consumed < pending_) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
-    if (entry_.method == 8) {
+    if (entry_.method == 8 || entry_.method == 9) {
       state.inPos = consumed;
       state.outPos = produced;
       int32_t blockState = state.blockState;
@@ -270,8 +272,10 @@ int32_t EntryReader::deliver(uint32_t produced) {
   zip_.PumpMessages();
   crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
   if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
-  // The newest 32 KiB of output become the history in front of the area.
-  std::memmove(buffers_.output.data(), buffers_.output.data() + produced, kHistory);
+  // The newest output, as much as the format reaches back, becomes the
+  // history in front of the area.
+  const uint32_t window = windowSize(buffers_.inflate->format);
+  std::memmove(area_ - window, area_ - window + produced, window);
   return 0;
 }
 

@@ -18,7 +18,7 @@ namespace extractor {
 // for all its entries, so that small entries cost no allocation.
 struct EntryBuffers {
   std::vector<uint8_t> input;   // chunks read; pending bytes at the start
-  std::vector<uint8_t> output;  // 32 KiB of history, then the output area
+  std::vector<uint8_t> output;  // 64 KiB of history, then the output area
   std::unique_ptr<InflateState> inflate = std::make_unique<InflateState>();
 };
 
