@@ -243,6 +243,16 @@ Error Packer::finish(PackSummary& summary) {
   return std::nullopt;
 }
 
+// What the headers of an entry could not say is refused before any file
+// is read: the sizes are known once deflated, but a file's own size
+// already tells.
+Error checkInputSize(const Options& options, const Input& input) {
+  if (!exceeds32(input.size)) return std::nullopt;
+  if (options.splitSize || options.diskSize) return volumesNeedZip64(input.name);
+  if (options.encryption == Encryption::Aes) return aesNeedsZip64(input.name);
+  return std::nullopt;
+}
+
 }  // namespace
 
 void requestStop() {
@@ -259,7 +269,10 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   SourceZip source;
   if (options.fromZip.empty()) {
     if (Error e = collectInputs(options.inputs, output, inputs)) return e;
-    for (const Input& input : inputs) summary.inputBytes += input.size;
+    for (const Input& input : inputs) {
+      if (Error e = checkInputSize(options, input)) return e;
+      summary.inputBytes += input.size;
+    }
   } else {
     if (Error e = source.open(fs::u8path(options.fromZip))) return e;
     summary.inputBytes = source.dataBytes();
