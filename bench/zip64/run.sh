@@ -107,7 +107,7 @@ run_case() {
   want=$(sha256sum "$source" | cut -d' ' -f1)
   echo "  input:            $name, $size bytes (made and hashed in $(since "$start") s)"
   start=$(now)
-  "$packer" -o "$archive" --stub "$cli" --level "$level" "$source" 2>/dev/null
+  "$packer" -o "$archive" --stub "$cli" --level "$level" "$source" >/dev/null
   packed=$(stat -c %s "$archive")
   echo "  extractor-pack:   $(since "$start") s, $packed bytes (level $level)"
   check_readers "$archive"
@@ -115,8 +115,11 @@ run_case() {
   ours=$(extract_with ours "$archive" "$name" "$want")
   unzip_s=$(extract_with unzip "$archive" "$name" "$want")
   sevenz=$(extract_with 7z "$archive" "$name" "$want")
-  echo "  extraction:       extractor-cli $ours s, unzip $unzip_s s, 7z $sevenz s;" \
-    "identical by sha256"
+  case $ours in
+    failed*) echo "  extractor-cli:    $ours" ;;
+    *) echo "  extractor-cli:    $ours s" ;;
+  esac
+  echo "  unzip, 7z:        $unzip_s s, $sevenz s (every output made identical by sha256)"
   case $ours in
     failed*) echo "  ratios:           none, extractor-cli failed" ;;
     *) echo "  ratios:           ours / unzip $(ratio "$ours" "$unzip_s")," \
