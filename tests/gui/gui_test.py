@@ -47,7 +47,7 @@ SECRET_FILES = {"docs/a.txt": b"the first secret\n" * 500, "docs/b.bin": bytes(r
 PASSWORD_TEXT = "open sesame"
 # Other tools' WinZip AES, keyed with the password in UTF-8.
 FOREIGN_AES = {
-    "7z-aes256": (["7z", "a", "-tzip", "-mem=AES256", "-pPASSWORD", "OUT"], "Sesam öffne dich"),
+    "7z-aes256": (["7z", "a", "-tzip", "-mem=AES256", "-pPASSWORD", "OUT"], "Sesam-42"),
     "bsdtar-aes128": (["bsdtar", "--format", "zip", "--options", "zip:encryption=aes128",
                        "--passphrase", "PASSWORD", "-cf", "OUT"], "Grüße aus Köln"),
 }
@@ -185,8 +185,10 @@ class Harness:
             def make(path):
                 words = [w.replace("PASSWORD", password).replace("OUT", path + ".zip")
                          for w in command]
+                # The tools take the password's characters from the locale.
                 subprocess.run(words + sorted(SECRET_FILES), cwd=source, check=True,
-                               stdout=subprocess.DEVNULL)
+                               stdout=subprocess.DEVNULL,
+                               env=dict(os.environ, LC_ALL="C.UTF-8"))
                 self.behind_stub(path + ".zip", path)
         elif kind == "traditional":
             def make(path):

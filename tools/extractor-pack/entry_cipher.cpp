@@ -70,7 +70,7 @@ uint32_t EntryCipher::crc(uint32_t dataCrc) const {
   return encryption_ == Encryption::Aes ? 0 : dataCrc;
 }
 
-uint32_t EntryCipher::storedSize(uint32_t packedSize) const {
+uint64_t EntryCipher::storedSize(uint64_t packedSize) const {
   if (encryption_ == Encryption::Traditional) return packedSize + kCryptHeaderSize;
   if (encryption_ == Encryption::Aes) {
     return packedSize + static_cast<uint32_t>(header_.size() + kWinZipAesCodeSize);

@@ -39,7 +39,7 @@ class EntryCipher {
   uint16_t method(uint16_t packedMethod) const;
   uint32_t crc(uint32_t dataCrc) const;
   // The compressed size the directory gives for packedSize bytes of data.
-  uint32_t storedSize(uint32_t packedSize) const;
+  uint64_t storedSize(uint64_t packedSize) const;
   // Volumes may only cut an entry's data at multiples of this.
   uint32_t blockSize() const { return encryption_ == Encryption::LegacyAes ? kAesBlockSize : 1; }
 
