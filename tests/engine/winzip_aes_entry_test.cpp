@@ -115,5 +115,26 @@ TEST_F(ExtractTest, WinZipAesFieldsThatAreNotUnderstoodLeaveMethod99) {
   EXPECT_FALSE(fs::exists(out("odd.txt")));
 }
 
+// Sizes in a ZIP64 field in front of the AES field, as writers put them.
+TEST_F(ExtractTest, WinZipAesEntryWithZip64Sizes) {
+  ZipBuilder b;
+  auto data = sampleData(50000, 8);
+  BuiltEntry e = deflatedEntry("wide.bin", data);
+  encryptWinZipAes(e, kPassword, 3);
+  std::vector<uint8_t> extra;
+  put16(extra, 0x0001);
+  put16(extra, 16);
+  put32(extra, e.uncompressedSize);
+  put32(extra, 0);
+  put32(extra, e.compressedSize);
+  put32(extra, 0);
+  extra.insert(extra.end(), e.centralExtra.begin(), e.centralExtra.end());
+  e.centralExtra = e.localExtra = extra;
+  e.compressedSize = e.uncompressedSize = 0xFFFFFFFF;
+  b.entries.push_back(e);
+  ASSERT_EQ(extract(b, false, kWidePassword), 0);
+  EXPECT_EQ(extracted("wide.bin"), data);
+}
+
 }  // namespace
 }  // namespace extractor::test
