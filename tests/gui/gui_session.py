@@ -120,7 +120,8 @@ class Session:
         lines = self._log_lines(log)
         if lines and lines[-1] == "PASS":
             return []
-        problems = [l for l in lines if not l.startswith(("ok ", "process "))]
+        problems = [l for l in lines if not l.startswith(("ok ", "process ", "layout ", "client ",
+                                                          "window "))]
         return problems or ["the driver wrote no result (log %s)" % log]
 
     def _end_processes(self, lines):
