@@ -9,6 +9,8 @@
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/zip.h"
+#include "engine/zone_mark.h"
+#include "platform/zone.h"
 
 namespace extractor {
 namespace {
@@ -56,6 +58,8 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
   archive->SetFileName(path, ZipStream::NameForm::Volume);
   uint32_t size = 0;
   if (archive->SizeQuery(size) != 0) return ReportError(*this, zipErrOpenForReading);
+  // A downloaded archive hands its download mark on to what comes out of it.
+  zoneMark = CarriedZoneMark(platform::readZoneIdentifier(path));
 
   uint32_t w = std::min(size, kTailWindow);
   std::vector<uint8_t> window(w, 0);

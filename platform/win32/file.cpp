@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/extended_path.h"
+
 namespace extractor::platform {
 namespace {
 
@@ -31,10 +33,6 @@ DWORD creationDisposition(Disposition disposition) {
   return OPEN_EXISTING;
 }
 
-LPCWSTR wide(const std::u16string& path) {
-  return reinterpret_cast<LPCWSTR>(path.c_str());
-}
-
 HANDLE handleOf(FileHandle file) {
   return static_cast<HANDLE>(file);
 }
@@ -48,8 +46,9 @@ void moveTo(HANDLE h, uint32_t offset) {
 }  // namespace
 
 FileHandle openFile(const std::u16string& path, FileAccess access, Disposition disposition) {
-  HANDLE h = CreateFileW(wide(path), accessRights(access), FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(extendedPath(path).c_str(), accessRights(access),
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
@@ -93,15 +92,15 @@ uint32_t fileSize(FileHandle file) {
 }
 
 bool deleteFile(const std::u16string& path) {
-  return DeleteFileW(wide(path)) != 0;
+  return DeleteFileW(extendedPath(path).c_str()) != 0;
 }
 
 bool createFolder(const std::u16string& path) {
-  return CreateDirectoryW(wide(path), nullptr) != 0;
+  return CreateDirectoryW(extendedPath(path).c_str(), nullptr) != 0;
 }
 
 bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
-  HANDLE h = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(extendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   FILETIME created, accessed, written;

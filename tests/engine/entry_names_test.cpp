@@ -56,21 +56,38 @@ TEST_F(ExtractTest, NamesBeyondTheAnsiCodePageKeepEveryCharacter) {
   EXPECT_EQ(fs::last_write_time(out(names[4])), fs::last_write_time(out("first.txt")));
 }
 
-TEST_F(ExtractTest, PathsUpToTheLimitInUtf16UnitsAreWrittenLongerOnesFail) {
+// Paths past the old 260-character limit are written whole; a component
+// past the file system's 255 fails the entry and leaves nothing of it.
+TEST_F(ExtractTest, LongPathsAreWrittenOverlongComponentsFail) {
   destination = "Zielordner-日本";
-  // The destination root, which ends in a separator, counts too.
-  size_t room = 259 - (widen(dir.path() / fs::u8path(destination)).size() + 1);
-  // Units, not bytes: "é" is one, the emoji two.
-  std::string fits = "é\xF0\x9F\x98\x80" + std::string(room - 3, 'n');
+  size_t root = widen(dir.path() / fs::u8path(destination)).size() + 1;
+  auto pathOf = [&](size_t length) {
+    std::string name;
+    while (root + name.size() + 101 < length) name += std::string(100, 'd') + "/";
+    return name + std::string(length - root - name.size(), 'f');
+  };
+  const std::string medium = pathOf(300), longer = pathOf(600);
+  ASSERT_EQ(widen(dir.path() / fs::u8path(destination) / fs::u8path(longer)).size(), 600u);
+  const std::string component(255, 'c'), overlong(256, 'o');
   ZipBuilder b;
-  b.entries.push_back(utf8Entry(fits, "longest"));
-  b.entries.push_back(utf8Entry(fits + "n", "too long"));
+  b.entries.push_back(utf8Entry(medium, "three hundred"));
+  b.entries.push_back(utf8Entry(longer, "six hundred"));
+  b.entries.push_back(utf8Entry("x/" + component, "longest component"));
+  b.entries.push_back(utf8Entry("y/" + overlong, "too long"));
   b.entries.push_back(utf8Entry("later.txt", "never reached"));
   EXPECT_EQ(extract(b), -1);
   EXPECT_EQ(zip.lastErrorText, u"Write failed");
-  EXPECT_EQ(extracted(fits), bytesOf("longest"));
-  // Nothing under a shortened name either.
-  EXPECT_EQ(treeUnder(out("")), std::set<std::string>{fits});
+  EXPECT_EQ(extracted(medium), bytesOf("three hundred"));
+  EXPECT_EQ(extracted(longer), bytesOf("six hundred"));
+  EXPECT_EQ(extracted("x/" + component), bytesOf("longest component"));
+  // Nothing under a shortened name either: the folder of the failed entry
+  // is all there is of it.
+  std::set<std::string> left;
+  for (const std::string& path : treeUnder(out(""))) {
+    if (path.rfind("y/", 0) == 0) left.insert(path);
+  }
+  EXPECT_EQ(left, std::set<std::string>{"y/"});
+  EXPECT_FALSE(fs::exists(out("later.txt")));
 }
 
 TEST_F(ExtractTest, NamesWindowsCannotHoldAreMended) {
