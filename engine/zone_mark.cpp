@@ -3,32 +3,42 @@
 namespace extractor {
 namespace {
 
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
 std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
   return text;
 }
 
-bool sameKey(std::string_view key, std::string_view wanted) {
-  if (key.size() != wanted.size()) return false;
-  for (size_t i = 0; i < key.size(); i++) {
-    char a = key[i], b = wanted[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-    if (a != b) return false;
+// Keys are compared without regard to case, as INI files are read.
+bool sameKey(std::string_view key, const char* wanted) {
+  size_t i = 0;
+  for (; i < key.size() && wanted[i] != '\0'; i++) {
+    if ((key[i] | 0x20) != (wanted[i] | 0x20)) return false;
   }
-  return true;
+  return i == key.size() && wanted[i] == '\0';
+}
+
+void appendLine(std::string& mark, const char* key, std::string_view value) {
+  if (value.empty()) return;
+  mark += key;
+  mark += '=';
+  mark.append(value.data(), value.size());
+  mark += "\r\n";
 }
 
 }  // namespace
 
 std::string CarriedZoneMark(std::string_view identifier) {
-  // The stream is an INI text; its keys stand in the [ZoneTransfer] section.
-  // Writers differ in the case of the keys and in line ends.
+  // The stream is an INI text whose keys stand in the [ZoneTransfer]
+  // section; writers differ in the case of the keys and in line ends.
+  enum { kZone, kReferrer, kHost, kKeys };
+  static const char* const kNames[kKeys] = {"ZoneId", "ReferrerUrl", "HostUrl"};
+  std::string_view values[kKeys];
   bool inSection = false;
-  std::string zone, referrer, host;
   while (!identifier.empty()) {
     size_t end = identifier.find('\n');
     std::string_view line = trimmed(identifier.substr(0, end));
@@ -40,15 +50,13 @@ std::string CarriedZoneMark(std::string_view identifier) {
     size_t equals = line.find('=');
     if (!inSection || equals == std::string_view::npos) continue;
     std::string_view key = trimmed(line.substr(0, equals));
-    std::string value(trimmed(line.substr(equals + 1)));
-    if (sameKey(key, "ZoneId")) zone = value;
-    if (sameKey(key, "ReferrerUrl")) referrer = value;
-    if (sameKey(key, "HostUrl")) host = value;
+    for (int k = 0; k < kKeys; k++) {
+      if (sameKey(key, kNames[k])) values[k] = trimmed(line.substr(equals + 1));
+    }
   }
-  if (zone != "3" && zone != "4") return {};
-  std::string mark = "[ZoneTransfer]\r\nZoneId=" + zone + "\r\n";
-  if (!referrer.empty()) mark += "ReferrerUrl=" + referrer + "\r\n";
-  if (!host.empty()) mark += "HostUrl=" + host + "\r\n";
+  if (values[kZone] != "3" && values[kZone] != "4") return {};
+  std::string mark = "[ZoneTransfer]\r\n";
+  for (int k = 0; k < kKeys; k++) appendLine(mark, kNames[k], values[k]);
   return mark;
 }
 

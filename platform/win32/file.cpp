@@ -33,6 +33,10 @@ DWORD creationDisposition(Disposition disposition) {
   return OPEN_EXISTING;
 }
 
+LPCWSTR wide(const std::u16string& path) {
+  return reinterpret_cast<LPCWSTR>(path.c_str());
+}
+
 HANDLE handleOf(FileHandle file) {
   return static_cast<HANDLE>(file);
 }
@@ -46,7 +50,7 @@ void moveTo(HANDLE h, uint32_t offset) {
 }  // namespace
 
 FileHandle openFile(const std::u16string& path, FileAccess access, Disposition disposition) {
-  HANDLE h = CreateFileW(extendedPath(path).c_str(), accessRights(access),
+  HANDLE h = CreateFileW(wide(extendedPath(path)), accessRights(access),
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
@@ -92,15 +96,15 @@ uint32_t fileSize(FileHandle file) {
 }
 
 bool deleteFile(const std::u16string& path) {
-  return DeleteFileW(extendedPath(path).c_str()) != 0;
+  return DeleteFileW(wide(extendedPath(path))) != 0;
 }
 
 bool createFolder(const std::u16string& path) {
-  return CreateDirectoryW(extendedPath(path).c_str(), nullptr) != 0;
+  return CreateDirectoryW(wide(extendedPath(path)), nullptr) != 0;
 }
 
 bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
-  HANDLE h = CreateFileW(extendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(wide(extendedPath(path)), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   FILETIME created, accessed, written;

@@ -9,14 +9,19 @@ namespace {
 
 constexpr DWORD kMostRead = 64 * 1024;
 
-std::wstring streamPath(const std::u16string& path) {
-  return extendedPath(path) + L":Zone.Identifier";
+// Kept as UTF-16 text, which the wide-character calls take as it is.
+std::u16string streamPath(const std::u16string& path) {
+  return extendedPath(path, u":Zone.Identifier");
+}
+
+LPCWSTR wide(const std::u16string& path) {
+  return reinterpret_cast<LPCWSTR>(path.c_str());
 }
 
 }  // namespace
 
 std::string readZoneIdentifier(const std::u16string& path) {
-  HANDLE h = CreateFileW(streamPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  HANDLE h = CreateFileW(wide(streamPath(path)), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {};
   std::string text(kMostRead, '\0');
@@ -28,7 +33,7 @@ std::string readZoneIdentifier(const std::u16string& path) {
 }
 
 bool writeZoneIdentifier(const std::u16string& path, const std::string& text) {
-  HANDLE h = CreateFileW(streamPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE h = CreateFileW(wide(streamPath(path)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD put = 0;

@@ -162,7 +162,7 @@ def main():
         if not strings.get("FileDescription"):
             problems.append("no file description")
         text = ".".join(map(str, fixed))
-        for key in ["FileVersion", "ProductVersion"]:
+        for key in ["FileVersion"]:
             if strings.get(key) != text:
                 problems.append("%s %r differs from the fixed version %s" % (key, strings.get(key),
                                                                           text))
