@@ -72,22 +72,20 @@ TEST_F(ExtractTest, LongPathsAreWrittenOverlongComponentsFail) {
   ZipBuilder b;
   b.entries.push_back(utf8Entry(medium, "three hundred"));
   b.entries.push_back(utf8Entry(longer, "six hundred"));
-  b.entries.push_back(utf8Entry("x/" + component, "longest component"));
-  b.entries.push_back(utf8Entry("y/" + overlong, "too long"));
+  b.entries.push_back(utf8Entry(component, "longest component"));
+  b.entries.push_back(utf8Entry(overlong, "too long"));
   b.entries.push_back(utf8Entry("later.txt", "never reached"));
   EXPECT_EQ(extract(b), -1);
   EXPECT_EQ(zip.lastErrorText, u"Write failed");
   EXPECT_EQ(extracted(medium), bytesOf("three hundred"));
   EXPECT_EQ(extracted(longer), bytesOf("six hundred"));
-  EXPECT_EQ(extracted("x/" + component), bytesOf("longest component"));
-  // Nothing under a shortened name either: the folder of the failed entry
-  // is all there is of it.
-  std::set<std::string> left;
-  for (const std::string& path : treeUnder(out(""))) {
-    if (path.rfind("y/", 0) == 0) left.insert(path);
-  }
-  EXPECT_EQ(left, std::set<std::string>{"y/"});
-  EXPECT_FALSE(fs::exists(out("later.txt")));
+  EXPECT_EQ(extracted(component), bytesOf("longest component"));
+  // Nothing under a shortened name either. (Only the top level is listed:
+  // the library's folder walk stops at 260 characters on Windows.)
+  std::set<std::string> top;
+  for (const auto& item : fs::directory_iterator(out("")))
+    top.insert(item.path().filename().u8string());
+  EXPECT_EQ(top, (std::set<std::string>{medium.substr(0, 100), longer.substr(0, 100), component}));
 }
 
 TEST_F(ExtractTest, NamesWindowsCannotHoldAreMended) {
