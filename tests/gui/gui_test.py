@@ -19,7 +19,7 @@ import tempfile
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from clirun import tree_difference, write_files  # noqa: E402
+from clirun import long_names, tree_difference, write_files  # noqa: E402
 from gui_session import DESKTOP, LARGE_DESKTOP, Display, Session, step, wine_path  # noqa: E402
 
 SKIPPED = 77
@@ -559,6 +559,59 @@ def dialogs_at(harness, dpi):
     return case
 
 
+def long_paths(harness):
+    """Paths of 300 and 600 characters are extracted whole."""
+    case = Case(harness, "long-paths")
+    names = long_names(len(wine_path(case.destination)), [300, 600])
+    files = {name: name.encode() * 5 for name in names}
+    program = case.program(harness.zipped("long-paths", files))
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-text", STATUS, success_text(2), RUN_MS), step("no-dialog", "*", 1000)]
+    case.run(steps + closing(), WINDOW_MS + RUN_MS)
+    case.same_tree(harness.source("long-paths", files))
+    return case
+
+
+def overlong_name(harness):
+    """A name past the file system's 255 characters fails and leaves nothing."""
+    case = Case(harness, "overlong-name")
+    program = case.program(harness.zipped("overlong", {"o" * 256: b"never"}))
+    steps = opening(program) + unzip_into(case.destination) + error_dialog("Write failed") + [
+        step("no-dialog", "*", 1000)] + closing()
+    case.run(steps, WINDOW_MS + RUN_MS)
+    left = os.listdir(case.destination) if os.path.isdir(case.destination) else []
+    if left:
+        case.problems.append("left behind: %s" % left)
+    return case
+
+
+ZONE_STREAM = ":Zone.Identifier"
+
+
+def zone_mark(harness, zone):
+    """A setup.exe downloaded from the internet (zone 3) or an untrusted site
+    (4) marks every file it extracts the same; one from a trusted site (2)
+    or without a mark marks nothing. Wine keeps the stream
+    "name:Zone.Identifier" as a file of that name beside name."""
+    case = Case(harness, "zone-%s" % (zone or "none"))
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    mark = ("[ZoneTransfer]\r\nZoneId=%s\r\nReferrerUrl=https://example.org/get\r\n"
+            "HostUrl=https://example.org/setup.exe\r\n" % zone).encode()
+    if zone:
+        with open(program + ZONE_STREAM, "wb") as f:
+            f.write(mark)
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-text", STATUS, success_text(3), RUN_MS), step("no-dialog", "*", 1000)]
+    case.run(steps + closing(), WINDOW_MS + RUN_MS)
+    expected = dict(SMALL_FILES)
+    if zone in ("3", "4"):
+        expected.update({name + ZONE_STREAM: mark for name in SMALL_FILES})
+    folder = os.path.join(case.folder, "expected")
+    write_files(folder, expected)
+    case.problems += tree_difference(folder, case.destination)
+    return case
+
+
 PLANTED = ["comctl32", "shell32", "ole32"]
 # Wine prefers a DLL of this name found beside the program, as Windows would.
 PREFER_PLANTED = {"WINEDLLOVERRIDES": ",".join(PLANTED) + "=n,b"}
@@ -639,7 +692,10 @@ def all_cases():
               ("close-running", close_running), ("close-box-running", close_box_running), ("not-an-archive", not_an_archive),
               ("planted-control", planted_control), ("planted-dlls", planted_dlls),
               ("planted-msvcrt", planted_msvcrt), ("keyboard", keyboard),
-              ("layout-96", lambda h: layout(h, 96))]
+              ("layout-96", lambda h: layout(h, 96)), ("long-paths", long_paths),
+              ("overlong-name", overlong_name)]
+    cases += [("zone-%s" % (z or "none"), lambda h, z=z: zone_mark(h, z))
+              for z in ["3", "4", "2", None]]
     # Last: each changes the screen's scale for the programs started after it.
     cases += [("layout-%d" % dpi, lambda h, d=dpi: at_dpi(h, d, layout)) for dpi in SCALES]
     cases.append(("dialogs-192", lambda h: at_dpi(h, 192, dialogs_at)))

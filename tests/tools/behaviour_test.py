@@ -11,7 +11,7 @@ import sys
 import tempfile
 import zipfile
 
-from clirun import Cli, tree_difference, write_files
+from clirun import Cli, long_names, tree_difference, write_files
 
 SKIPPED = 77
 ABORTED = "Unzip Operation Aborted\n"
@@ -191,21 +191,6 @@ def unsafe_names(cli, check, work):
     check.result("unsafe names", cli.run(cli.path(archive), cli.path(out)), 0, warnings)
     check.equal("unsafe names tree", tree_difference(expected, out), [])
     check.equal("nothing beside the destination", set(os.listdir(work)) - before, {"unsafe-out"})
-
-
-def long_names(root_length, lengths):
-    """Entry names that make paths of the given lengths under a destination
-    whose path has root_length characters: folders of 100 characters and a
-    file name for the rest."""
-    names = []
-    for length in lengths:
-        rest = length - root_length - 1
-        folders = []
-        while rest > 150:
-            folders.append("%03d" % len(names) + "d" * 97)
-            rest -= 101
-        names.append("/".join(folders + ["f" * rest]))
-    return names
 
 
 def long_paths(cli, check, work):
