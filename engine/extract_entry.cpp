@@ -52,7 +52,7 @@ class EntryReader {
   int32_t deliver(uint32_t produced);
   void markOrigin();
   void setFileTime();
-  uint64_t locateData();
+  bool locateData();
 
   bool spanned() const { return entry_.firstDisk != 0; }
 
@@ -130,8 +130,8 @@ int32_t EntryReader::run() {
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.
   if (spanned() && openVolume(volume_) != 0) return -1;
-  dataStart_ = locateData();
-  entry_.source->Seek(dataStart_);
+  if (!locateData()) return fail(zipErrNotZipFile);
+  entry_.source->Seek(static_cast<int64_t>(dataStart_));
 
   if (entry_.encryptionKind == 1 && dataLength_ >= kCryptHeaderSize) {
     if (CheckTraditionalPassword(entry_, keys_, dataLength_, in_) != 0) return -1;
@@ -154,8 +154,9 @@ int32_t EntryReader::run() {
     earlierVolumesShare_ += volumeShare_;
     if (earlierVolumesShare_ >= dataLength_) break;
     if (openVolume(volume_) != 0) return -1;
-    entry_.source->Seek(0);
-    dataStart_ = 0;
+    // Only the archive file itself has the program in front.
+    dataStart_ = !zip_.splitFiles && volume_ == zip_.diskCount ? zip_.prefixBytes : 0;
+    entry_.source->Seek(static_cast<int64_t>(dataStart_));
   }
 
   if (crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
@@ -227,6 +228,13 @@ int32_t EntryReader::readVolume() {
 }
 
 int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced) {
+  InflateState& state = *buffers_.inflate;
+  // Bytes behind the final deflate block within the compressed size are
+  // no data; some writers leave a few there.
+  if (state.finished) {
+    consumed = pending_;
+    return 0;
+  }
   // While more compressed data follow, 32 KiB stay unconsumed so that a
   // symbol is never cut off at the end of the buffer.
   const bool moreToCome =
@@ -236,7 +244,6 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
   if (consumeLimit == 0) return 0;
   const bool moreOnVolume = volumeRemaining_ != chunk;
-  InflateState& state = *buffers_.inflate;
 
   while (produced < consumeLimit - 2048 && consumed < pending_) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
@@ -251,6 +258,10 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
                       state.blockState != blockState || state.bitCount != bitCount;
       consumed = state.inPos;
       produced = state.outPos;
+      if (state.finished) {
+        consumed = pending_;
+        break;
+      }
       if (!progress) {
         // The decoder needs bytes that are not buffered: wait for them, or
         // give up when none will come.
@@ -284,16 +295,19 @@ int32_t EntryReader::deliver(uint32_t produced) {
 
 // Writers need not repeat the central extra field in the local header (one
 // commonly writes a longer local one), so the data start is taken from the
-// local header's own lengths where that header is found.
-uint64_t EntryReader::locateData() {
+// local header's own lengths. Without a local header where the directory
+// points, the entry's data cannot be found.
+bool EntryReader::locateData() {
   uint8_t header[kLocalHeaderSize] = {};
   ZipStream& source = *entry_.source;
-  source.Seek(entry_.localHeaderOffset);
+  source.Seek(static_cast<int64_t>(entry_.localHeaderOffset));
   if (source.Position() != entry_.localHeaderOffset || source.Read(header, kLocalHeaderSize) != 0 ||
       load32(header) != kLocalHeaderSignature) {
-    return entry_.dataOffset;
+    return false;
   }
-  return entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
+  dataStart_ =
+      entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
+  return true;
 }
 
 // The mark goes on before the time, which writing a stream would move. A

@@ -81,7 +81,10 @@ ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCo
         outcome = Outcome::kStop;
     }
   }
-  if (outcome == Outcome::kBlockEnd) state.blockState = kBlockHeaderNext;
+  if (outcome == Outcome::kBlockEnd) {
+    if (state.blockState & 1) state.finished = true;  // BFINAL
+    state.blockState = kBlockHeaderNext;
+  }
 
   c.in.giveBackWholeBytes();
   state.inPos = static_cast<uint32_t>(c.in.next - input);
