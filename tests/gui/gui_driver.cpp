@@ -51,6 +51,8 @@ using namespace extractor::test;
 namespace {
 
 const DWORD kPollMs = 50;
+// How long a check waits for the program to take keys posted to it.
+const DWORD kSettleMs = 5000;
 
 struct Driver {
   LaunchOptions launch;
@@ -177,12 +179,18 @@ Outcome postToDialog(Driver& driver, UINT message, WPARAM wParam) {
   return PostMessageA(driver.dialog, message, wParam, 0) ? "" : "could not post to the dialog";
 }
 
-Outcome checked(HWND parent, const Words& words) {
+// Waits a moment for the state: a key that toggles it is posted, and the
+// program takes it in its own time.
+Outcome checked(Driver& driver, HWND parent, const Words& words) {
   Outcome failure;
   HWND found = control(parent, words[1], failure);
   if (!found) return failure;
-  auto state = sendWithTimeout(found, BM_GETCHECK, 0, 0);
-  std::string seen = state ? std::to_string(*state == BST_CHECKED) : "(no answer)";
+  std::string seen;
+  waitFor(driver, kSettleMs, [&] {
+    auto state = sendWithTimeout(found, BM_GETCHECK, 0, 0);
+    seen = state ? std::to_string(*state == BST_CHECKED) : "(no answer)";
+    return seen == words[2];
+  });
   return seen == words[2]
              ? ""
              : "check state of " + words[1] + ": expected " + words[2] + ", seen " + seen;
@@ -325,8 +333,10 @@ Outcome mainFocus(Driver& driver, const Words& words) {
   Outcome failure;
   HWND wanted = control(driver.mainWindow, words[1], failure);
   if (!wanted) return failure;
-  HWND focus = focusOf(driver.mainWindow);
-  if (focus == wanted) return "";
+  HWND focus = nullptr;
+  if (waitFor(driver, kSettleMs, [&] { return (focus = focusOf(driver.mainWindow)) == wanted; })) {
+    return "";
+  }
   return "focus: expected control " + words[1] + ", seen " +
          (focus ? "id " + std::to_string(GetDlgCtrlID(focus)) + " (" + className(focus) + ")"
                 : std::string("none"));
@@ -356,8 +366,6 @@ Outcome typeText(Driver& driver, const Words& words) {
   for (unsigned char c : words[1]) {
     if (!PostMessageA(focus, WM_CHAR, c, 1)) return "could not post the text";
   }
-  // The characters are handled in the program's own time.
-  Sleep(300);
   return "";
 }
 
@@ -486,7 +494,7 @@ const std::vector<Command>& commands() {
        [](Driver& d, const Words& w) { return waitText(d, d.mainWindow, w, false); }},
       {"set-text", 2, true, [](Driver& d, const Words& w) { return setText(d.mainWindow, w); }},
       {"click", 1, true, [](Driver& d, const Words& w) { return click(d.mainWindow, w); }},
-      {"checked", 2, false, [](Driver& d, const Words& w) { return checked(d.mainWindow, w); }},
+      {"checked", 2, false, [](Driver& d, const Words& w) { return checked(d, d.mainWindow, w); }},
       {"progress", 2, false,
        [](Driver& d, const Words& w) { return expectProgress(d.mainWindow, w); }},
       // No picture after the wait: the step that reacts to it must follow at once.

@@ -467,7 +467,8 @@ def keyboard(harness):
             steps += [step("key", "space"), step("checked", OVERWRITE, 1), step("key", "space"),
                       step("checked", OVERWRITE, 0)]
     # Tab selects the whole destination, which the typed text replaces.
-    steps += [step("type", destination), step("text", EDIT, destination), step("key", "enter"),
+    steps += [step("type", destination), step("wait-text", EDIT, destination, 5000),
+              step("key", "enter"),
               step("wait-text", STATUS, success_text(3), RUN_MS), step("no-dialog", "*", 1000),
               step("key", "escape"), step("exit", 10000, 0)]
     case.run(steps, WINDOW_MS + RUN_MS)
