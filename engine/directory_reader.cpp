@@ -15,6 +15,8 @@
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/zip.h"
+#include "engine/zone_mark.h"
+#include "platform/zone.h"
 
 namespace extractor {
 namespace {
@@ -263,6 +265,8 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
   archive->SetFileName(path, ZipStream::NameForm::Volume);
   uint64_t size = 0;
   if (archive->SizeQuery(size) != 0) return ReportError(*this, zipErrOpenForReading);
+  // A downloaded archive hands its download mark on to what comes out of it.
+  zoneMark = CarriedZoneMark(platform::readZoneIdentifier(path));
 
   // Entries are appended only once the whole directory has been read.
   ZipError result = DirectoryWalk(*this, archive).read(path, size);

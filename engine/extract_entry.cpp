@@ -15,6 +15,7 @@
 #include "engine/volumes.h"
 #include "engine/zip.h"
 #include "platform/file.h"
+#include "platform/zone.h"
 
 namespace extractor {
 namespace {
@@ -53,6 +54,7 @@ class EntryReader {
   void makeRoomForChunk();
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
   int32_t deliver(uint32_t produced);
+  void markOrigin();
   void setFileTime();
   bool locateData();
 
@@ -177,6 +179,7 @@ int32_t EntryReader::run() {
   const bool crcKept = cipher_ != Cipher::WinZipAes || entry_.aesVersion == 1;
   if (crcKept && crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
   if (written_ != entry_.uncompressedSize) entry_.warnings.Add(u"Incorrect File Size");
+  markOrigin();
   setFileTime();
   return 0;
 }
@@ -383,6 +386,12 @@ bool EntryReader::locateData() {
   dataStart_ =
       entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
   return true;
+}
+
+// The mark goes on before the time, which writing a stream would move. A
+// file system without streams takes no mark; that is no failure.
+void EntryReader::markOrigin() {
+  if (!zip_.zoneMark.empty()) platform::writeZoneIdentifier(output_->FileName(), zip_.zoneMark);
 }
 
 void EntryReader::setFileTime() {

@@ -81,6 +81,9 @@ class Zip {
   void* instance = nullptr;
   void* ownerWindow = nullptr;
   std::optional<std::u16string> currentName;
+  // The Zone.Identifier text each extracted file is given, from the
+  // archive's own; empty: files are not marked.
+  std::string zoneMark;
   Window* window = nullptr;
 
  private:

@@ -15,8 +15,8 @@ namespace {
 
 constexpr uint32_t kInitialCapacity = 4096;
 
-// The longest path the system's 260-character path buffer holds.
-constexpr size_t kMaxPath = 259;
+// The longest path the file calls take, in their "\\?\" form.
+constexpr size_t kMaxPath = 32767;
 
 // Closes the file when the operation that opened it returns.
 class OpenFile {

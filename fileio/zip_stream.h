@@ -31,8 +31,8 @@ class ZipStream {
   ZipStream& operator=(const ZipStream&) = delete;
 
   // Results: 0 success, 1 failure, as every operation below. A name longer
-  // than 259 UTF-16 units, which the system's path buffer cannot hold, is
-  // refused rather than shortened.
+  // than 32,767 UTF-16 units, the most any file call takes, is refused
+  // rather than shortened; shorter ones are the file system's to refuse.
   int32_t SetFileName(const std::optional<std::u16string>& name, NameForm form);
   std::u16string FileName() const { return fileName_.value_or(u""); }
   void SetOpenMode(int32_t mode) { openMode_ = mode; }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/extended_path.h"
+
 namespace extractor::platform {
 namespace {
 
@@ -52,8 +54,9 @@ void setOffset(OVERLAPPED& record, uint64_t offset) {
 }  // namespace
 
 FileHandle openFile(const std::u16string& path, FileAccess access, Disposition disposition) {
-  HANDLE h = CreateFileW(wide(path), accessRights(access), FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(wide(extendedPath(path)), accessRights(access),
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
@@ -100,15 +103,15 @@ uint64_t fileSize(FileHandle file) {
 }
 
 bool deleteFile(const std::u16string& path) {
-  return DeleteFileW(wide(path)) != 0;
+  return DeleteFileW(wide(extendedPath(path))) != 0;
 }
 
 bool createFolder(const std::u16string& path) {
-  return CreateDirectoryW(wide(path), nullptr) != 0;
+  return CreateDirectoryW(wide(extendedPath(path)), nullptr) != 0;
 }
 
 bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
-  HANDLE h = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(wide(extendedPath(path)), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   FILETIME created, accessed, written;

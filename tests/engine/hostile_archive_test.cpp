@@ -178,7 +178,8 @@ TEST_F(HostileArchive, SixtyFiveThousandFiveHundredThirtyFiveEntries) {
   EXPECT_EQ(extracted("many/last.txt"), bytesOf("last"));
 }
 
-// Paths longer than the system takes cannot be created: the run ends there.
+// A path of 300 characters is written; a name of 300 characters, past the
+// file system's 255 per name, cannot be created: the run ends there.
 TEST_F(HostileArchive, NamesOfThreeHundredCharacters) {
   const std::string longName(300, 'n');
   const std::string longPath = "a/" + std::string(140, 'b') + "/" + std::string(160, 'c');
@@ -188,11 +189,17 @@ TEST_F(HostileArchive, NamesOfThreeHundredCharacters) {
     b.entries.push_back(storedEntry("before.txt", bytesOf("before")));
     b.entries.push_back(storedEntry(name, bytesOf("long")));
     b.entries.push_back(storedEntry("after.txt", bytesOf("after")));
-    EXPECT_EQ(extract(b, true), -1) << name.size();
-    EXPECT_EQ(zip.lastErrorText, u"Write failed");
+    bool fits = name == longPath;
+    EXPECT_EQ(extract(b, true), fits ? 0 : -1) << name.size();
+    if (!fits) {
+      EXPECT_EQ(zip.lastErrorText, u"Write failed");
+    }
     EXPECT_EQ(zip.entries[1].fileName.size() + zip.entries[1].directoryName.size(), name.size());
     EXPECT_EQ(extracted("before.txt"), bytesOf("before"));
-    EXPECT_FALSE(fs::exists(out("after.txt")));
+    EXPECT_EQ(fs::exists(out("after.txt")), fits);
+    if (fits) {
+      EXPECT_EQ(extracted(name), bytesOf("long"));
+    }
   }
 }
 
