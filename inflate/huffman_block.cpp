@@ -98,8 +98,9 @@ Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const Canon
   const unsigned extra = longLength ? kDeflate64LengthExtra : lengthExtra[symbol];
   if (!c.in.need(extra)) return c.in.rewind(start), Outcome::kStop;
   uint32_t length = (longLength ? kDeflate64LengthBase : lengthBase[symbol]) + c.in.take(extra);
-  if (longLength && c.outPos() + uint64_t{length} > c.room)
+  if (longLength && c.outPos() + uint64_t{length} > c.room) {
     return c.in.rewind(start), Outcome::kStop;
+  }
   unsigned code;
   if (!walkSymbol(c.in, dist, code)) return c.in.rewind(start), Outcome::kStop;
   if (code > kLastDistanceCode<kDeflate64>) return Outcome::kError;
@@ -244,9 +245,8 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
 
   // A refill leaves at least 56 bits: a literal/length code, its extra bits,
   // a distance code and its extra bits take at most 48 (49 in Deflate64,
-  // whose long lengths are read apart). The next symbol's
-  // entry is looked up before the current one is finished, so that the
-  // loads overlap.
+  // whose long lengths are read apart). The next symbol's entry is looked
+  // up before the current one is finished, so that the loads overlap.
   refill();
   entry = primaryLitLen();
   for (;;) {

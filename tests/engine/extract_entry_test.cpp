@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "deflate_writer.h"
 #include "entry_crypto.h"
 #include "extract_fixture.h"
 
@@ -48,6 +49,40 @@ TEST_F(ExtractTest, BackReferencesReachAcrossPassesInLargeEntries) {
     ASSERT_EQ(extract(b, true), 0) << kib;
     EXPECT_EQ(extracted("big.bin"), data) << kib;
     EXPECT_EQ(extracted("fast.bin"), data) << kib;
+    EXPECT_EQ(window.warningsDialogs, 0) << kib;
+  }
+}
+
+// Deflate64 reaches 64 KiB back: matches of 65538 bytes from 60000 bytes
+// back, so that each pass starts inside one that copies from the history
+// beyond deflate's 32 KiB.
+TEST_F(ExtractTest, Deflate64MatchesReachTheWholeWindowAcrossPasses) {
+  namespace writer = extractor::testing;
+  const auto period = sampleData(60000, 11);
+  writer::BitWriter w;
+  writer::writeStoredBlock(w, false, period.data(), static_cast<uint16_t>(period.size()));
+  writer::writeFixedHeader(w, true);
+  writer::HuffmanBlockWriter block(w, writer::fixedLitLenLengths(), writer::fixedDistLengths(),
+                                   InflateFormat::kDeflate64);
+  std::vector<uint8_t> content = period;
+  for (unsigned k = 0; k < 40; ++k) {
+    block.match(65538, 60000);
+    for (unsigned i = 0; i < 65538; ++i) content.push_back(content[content.size() - 60000]);
+  }
+  block.end();
+  BuiltEntry entry = storedEntry("far.bin", content);
+  entry.method = 9;
+  entry.data = w.bytes();
+  entry.compressedSize = static_cast<uint32_t>(entry.data.size());
+  for (int kib : {1024, 62}) {
+    zip.Reset();
+    zip.bufferKiB = kib;
+    ZipBuilder b;
+    b.entries.push_back(entry);
+    b.entries.push_back(deflatedEntry("after.bin", period));
+    ASSERT_EQ(extract(b, true), 0) << kib;
+    EXPECT_EQ(extracted("far.bin"), content) << kib;
+    EXPECT_EQ(extracted("after.bin"), period) << kib;
     EXPECT_EQ(window.warningsDialogs, 0) << kib;
   }
 }
