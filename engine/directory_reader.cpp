@@ -4,7 +4,6 @@
 // from its own first byte, and the directory's position right in front of
 // the end records tells how many program bytes precede it.
 #include <algorithm>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -90,7 +89,7 @@ bool endsWithSeparator(const std::u16string& name) {
 class DirectoryWalk {
  public:
   DirectoryWalk(Zip& zip, std::shared_ptr<ZipStream> archive)
-      : zip_(zip), archive_(std::move(archive)) {}
+      : zip_(zip), archive_(std::move(archive)), firstEntry_(zip.entries.size()) {}
 
   ZipError read(const std::u16string& path, uint64_t fileSize);
 
@@ -109,7 +108,7 @@ class DirectoryWalk {
   ArchiveEnd end_;
   uint64_t start_ = 0;
   uint64_t shift_ = 0;
-  std::vector<ZipEntry> entries_;
+  size_t firstEntry_ = 0;  // the first one this reading appends
   uint64_t bytesTotal_ = 0;
   bool encrypted_ = false;
 };
@@ -237,11 +236,11 @@ ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
     if (load32(h) != kCentralHeaderSignature) return zipErrNotZipFile;
     size_t length = kCentralHeaderSize + load16(h + 28) + load16(h + 30) + load16(h + 32);
     if (length > size - p) return zipErrNotZipFile;
-    if (!decodeHeader(h, entries_.emplace_back())) return zipErrNotZipFile;
+    if (!decodeHeader(h, zip_.entries.emplace_back())) return zipErrNotZipFile;
     p += length;
   }
   // Writers without ZIP64 let the 16-bit count of a larger archive wrap.
-  uint64_t count = entries_.size();
+  uint64_t count = zip_.entries.size() - firstEntry_;
   if (end_.zip64 ? count != end_.entryCount : (count & 0xFFFF) != end_.entryCount) {
     return zipErrNotZipFile;
   }
@@ -249,7 +248,6 @@ ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
   zip_.prefixBytes = shift_;
   zip_.bytesTotal += bytesTotal_;
   if (encrypted_) zip_.Encryption = -1;
-  std::move(entries_.begin(), entries_.end(), std::back_inserter(zip_.entries));
   return zipErrNone;
 }
 
@@ -268,9 +266,12 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
   // A downloaded archive hands its download mark on to what comes out of it.
   zoneMark = CarriedZoneMark(platform::readZoneIdentifier(path));
 
-  // Entries are appended only once the whole directory has been read.
+  // A directory that is not read whole leaves no entry behind.
+  const size_t first = entries.size();
   ZipError result = DirectoryWalk(*this, archive).read(path, size);
-  return result == zipErrNone ? 0 : ReportError(*this, result);
+  if (result == zipErrNone) return 0;
+  while (entries.size() > first) entries.pop_back();
+  return ReportError(*this, result);
 }
 
 }  // namespace extractor

@@ -426,19 +426,6 @@ TEST_F(DirectoryReader, Zip64ExtraFieldWidensTheSaturatedFields) {
   }
 }
 
-TEST_F(DirectoryReader, Zip64RecordsGiveCountSizeAndOffset) {
-  ZipBuilder b;
-  b.zip64 = true;
-  b.prefix = stub(300);
-  b.entries.push_back(storedEntry("a.txt", bytesOf("aaa")));
-  b.entries.push_back(storedEntry("b.txt", bytesOf("bb")));
-  ASSERT_EQ(read(b), 0);
-  ASSERT_EQ(zip.entries.size(), 2u);
-  EXPECT_EQ(zip.entries[1].uncompressedSize, 2u);
-  EXPECT_EQ(zip.entries[1].localHeaderOffset, 300u + 30 + 5 + 20 + 3);
-  EXPECT_EQ(zip.lastErrorText, u"");
-}
-
 // The locator's signature at the end of the last name, right in front of
 // a valid end record, leads to no ZIP64 end record and changes nothing.
 TEST_F(DirectoryReader, Zip64LocatorBytesInANameAreAName) {
