@@ -1,6 +1,7 @@
 // One extraction run: every entry in directory order, each bound to its
 // target file under the destination and handed to the entry pipeline.
 #include <memory>
+#include <vector>
 
 #include "engine/confine.h"
 #include "engine/extract_entry.h"
@@ -17,17 +18,34 @@ constexpr char16_t kUnsafePath[] = u"Unsafe Path Corrected";
 
 // Binds a stream to the target: 1 when the entry is to be extracted into it,
 // 0 when an existing file is kept, -1 when the file can be neither opened
-// nor created.
+// nor created. The create that makes the file empty is also the overwrite
+// check, so a new file costs one open; only a create that fails asks
+// whether the file exists.
 int32_t bindTarget(ZipStream& stream, const std::u16string& path, bool overwrite) {
-  if (!overwrite) stream.SetOpenMode(ZipStream::kOpenExisting);
-  if (stream.SetFileName(path, ZipStream::NameForm::Output) != 0) {
-    stream.SetOpenMode(ZipStream::kCreateAlways);
-    return stream.SetFileName(path, ZipStream::NameForm::Output) == 0 ? 1 : -1;
-  }
-  if (!overwrite) return 0;
-  stream.Truncate();
-  return 1;
+  stream.SetOpenMode(overwrite ? ZipStream::kCreateAlways : ZipStream::kCreateNew);
+  if (stream.SetFileName(path, ZipStream::NameForm::Output) == 0) return 1;
+  if (overwrite) return -1;
+  stream.SetOpenMode(ZipStream::kOpenExisting);
+  return stream.SetFileName(path, ZipStream::NameForm::Output) == 0 ? 0 : -1;
 }
+
+// The archive's streams stay open across the entries of a run; a run that
+// ends, however it ends, leaves no archive file open.
+class SourcesClosedAtEnd {
+ public:
+  explicit SourcesClosedAtEnd(std::vector<ZipEntry>& entries) : entries_(entries) {}
+  ~SourcesClosedAtEnd() { closeNow(); }
+  SourcesClosedAtEnd(const SourcesClosedAtEnd&) = delete;
+  SourcesClosedAtEnd& operator=(const SourcesClosedAtEnd&) = delete;
+  void closeNow() {
+    for (ZipEntry& entry : entries_) {
+      if (entry.source) entry.source->Close();
+    }
+  }
+
+ private:
+  std::vector<ZipEntry>& entries_;
+};
 
 }  // namespace
 
@@ -41,7 +59,10 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
   if (runPassword) password = runPassword;
   std::u16string root = PrepareDestination(destinationText);
   EntryBuffers buffers;
-  std::u16string foldersMade;  // entries of one folder need its folders made once
+  SourcesClosedAtEnd sources(entries);
+  // The folders of the latest entry exist: its next entries need none of
+  // them made, and the next folder only the levels it does not share.
+  std::u16string foldersMade = root;
   bool anyWarnings = false;
 
   for (ZipEntry& entry : entries) {
@@ -58,7 +79,7 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
     if (createFoldersFlag) {
       path += directory;
       if (path != foldersMade) {
-        MakeDirectories(path);
+        MakeDirectoriesAfter(path, foldersMade);
         foldersMade = path;
       }
     }
@@ -81,6 +102,7 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
   }
 
   batchRunning = false;
+  sources.closeNow();
   if (anyWarnings) ReportError(*this, zipErrWarnings);
   bytesDone = 0;
   busy = false;

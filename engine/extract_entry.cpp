@@ -13,7 +13,6 @@
 #include "engine/report_error.h"
 #include "engine/volumes.h"
 #include "engine/zip.h"
-#include "platform/file.h"
 
 namespace extractor {
 namespace {
@@ -90,6 +89,9 @@ int32_t EntryReader::openVolume(int32_t volume) {
   if (volume > zip_.diskCount) return fail(zipErrEndOfFile);
   if (!zip_.splitFiles) {
     // Removable media: wait until the disk in the drive carries the number.
+    // The handle of the disk read so far goes first: the disk may be
+    // exchanged, and the stream opens its file anew on the next one.
+    entry_.source->Close();
     for (;;) {
       zip_.ReadVolumeLabel(archiveName_);
       zip_.DiskFromLabel();
@@ -290,7 +292,7 @@ uint64_t EntryReader::locateData() {
 }
 
 void EntryReader::setFileTime() {
-  platform::setLastWriteTime(output_->FileName(), DateToFileTime(entry_.dateTime));
+  output_->SetLastWriteTime(DateToFileTime(entry_.dateTime));
 }
 
 }  // namespace
