@@ -24,7 +24,14 @@ constexpr char16_t kUnsafePath[] = u"Unsafe Path Corrected";
 int32_t bindTarget(ZipStream& stream, const std::u16string& path, bool overwrite) {
   stream.SetOpenMode(overwrite ? ZipStream::kCreateAlways : ZipStream::kCreateNew);
   if (stream.SetFileName(path, ZipStream::NameForm::Output) == 0) return 1;
-  if (overwrite) return -1;
+  if (overwrite) {
+    // A file that may be opened but not recreated (a hidden one on
+    // Windows) is emptied instead.
+    stream.SetOpenMode(ZipStream::kOpenAlways);
+    if (stream.SetFileName(path, ZipStream::NameForm::Output) != 0) return -1;
+    stream.Truncate();
+    return 1;
+  }
   stream.SetOpenMode(ZipStream::kOpenExisting);
   return stream.SetFileName(path, ZipStream::NameForm::Output) == 0 ? 0 : -1;
 }

@@ -208,6 +208,12 @@ void ZipStream::Truncate() {
   if (handle_ && (handleAccess_ & kWrite) && sizeKnown_ && fileSize_ == 0) return;
   Close();
   handle_ = platform::openFile(path_, FileAccess::ReadWrite, Disposition::CreateAlways);
+  if (!handle_) {
+    // Windows refuses CREATE_ALWAYS on a hidden or system file whose
+    // attributes the open does not repeat; such a file is emptied in place.
+    handle_ = platform::openFile(path_, FileAccess::ReadWrite, Disposition::OpenExisting);
+    if (!platform::emptyFile(handle_)) closeHandle();
+  }
   if (handle_) {
     handleAccess_ = kRead | kWrite;
     sizeKnown_ = true;

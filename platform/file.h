@@ -43,6 +43,9 @@ bool writeFile(FileHandle file, uint64_t offset, const void* buffer, uint32_t co
 
 uint64_t fileSize(FileHandle file);
 
+// Cuts an open file to nothing; false when it cannot be.
+bool emptyFile(FileHandle file);
+
 bool deleteFile(const std::u16string& path);
 
 // Creates one folder; fails when it exists or its parent is missing.

@@ -104,6 +104,10 @@ uint64_t fileSize(FileHandle file) {
   return static_cast<uint64_t>(st.st_size);
 }
 
+bool emptyFile(FileHandle file) {
+  return file && ftruncate(fdOf(file), 0) == 0;
+}
+
 bool deleteFile(const std::u16string& path) {
   return ::unlink(nativePath(path).c_str()) == 0;
 }

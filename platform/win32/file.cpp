@@ -103,6 +103,12 @@ uint64_t fileSize(FileHandle file) {
   return uint64_t{high} << 32 | low;
 }
 
+bool emptyFile(FileHandle file) {
+  if (!file) return false;
+  moveTo(handleOf(file), 0);
+  return SetEndOfFile(handleOf(file)) != 0;
+}
+
 bool deleteFile(const std::u16string& path) {
   return DeleteFileW(wide(path)) != 0;
 }

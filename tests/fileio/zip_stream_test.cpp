@@ -8,6 +8,10 @@
 
 #include "temp_dir.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace extractor::test {
 namespace {
 
@@ -134,6 +138,21 @@ TEST(ZipStreamFile, TruncateEmptiesTheFile) {
   s->Truncate();
   EXPECT_EQ(s->Position(), 0u);
   EXPECT_EQ(fs::file_size(dir.path() / "t.bin"), 0u);
+}
+
+// Windows will not recreate a hidden file through an open that does not
+// name the attribute; emptying it must still work.
+TEST(ZipStreamFile, TruncateEmptiesAHiddenFile) {
+  TempDir dir;
+  writeBytes(dir.path() / "h.bin", bytesOf("older and longer content"));
+#ifdef _WIN32
+  SetFileAttributesW((dir.path() / "h.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
+#endif
+  auto s = fileStream(dir.wide("h.bin"), ZipStream::kOpenAlways);
+  s->Truncate();
+  EXPECT_EQ(s->Write("new", 3), 0);
+  s.reset();
+  EXPECT_EQ(readBytes(dir.path() / "h.bin"), bytesOf("new"));
 }
 
 TEST(ZipStreamFile, VanishedFileFailsReadsAndQueriesButNotSeekOrSize) {
