@@ -105,6 +105,9 @@ int32_t EntryReader::openVolume(int32_t volume) {
   if (next->SetFileName(name, ZipStream::NameForm::Volume) != 0) {
     return fail(zipErrOpenForReading);
   }
+  // Each spanned entry opens its volumes anew: the one read so far is
+  // closed rather than left open until the run ends.
+  entry_.source->Close();
   entry_.source = std::move(next);
   return 0;
 }
@@ -159,6 +162,7 @@ int32_t EntryReader::run() {
   if (crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
   if (written_ != entry_.uncompressedSize) entry_.warnings.Add(u"Incorrect File Size");
   setFileTime();
+  if (spanned()) entry_.source->Close();
   return 0;
 }
 
