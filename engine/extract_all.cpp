@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/confine.h"
+#include "engine/entry_support.h"
 #include "engine/extract_entry.h"
 #include "engine/paths.h"
 #include "engine/report_error.h"
@@ -16,24 +17,62 @@ namespace {
 constexpr char16_t kFileExists[] = u"File Exists";
 constexpr char16_t kUnsafePath[] = u"Unsafe Path Corrected";
 
-// Binds a stream to the target: 1 when the entry is to be extracted into it,
-// 0 when an existing file is kept, -1 when the file can be neither opened
-// nor created. The create that makes the file empty is also the overwrite
-// check, so a new file costs one open; only a create that fails asks
-// whether the file exists.
-int32_t bindTarget(ZipStream& stream, const std::u16string& path, bool overwrite) {
-  stream.SetOpenMode(overwrite ? ZipStream::kCreateAlways : ZipStream::kCreateNew);
-  if (stream.SetFileName(path, ZipStream::NameForm::Output) == 0) return 1;
-  if (overwrite) {
-    // A file that may be opened but not recreated (a hidden one on
-    // Windows) is emptied instead.
-    stream.SetOpenMode(ZipStream::kOpenAlways);
-    if (stream.SetFileName(path, ZipStream::NameForm::Output) != 0) return -1;
-    stream.Truncate();
-    return 1;
-  }
+enum class Target { Kept, Replaced, Missing, Created };
+
+// Binds a stream to a target that exists: kept, or with overwrite
+// replaced. Its content goes only once the entry's data begin, so that an
+// entry that fails before leaves it as it was.
+Target bindExisting(ZipStream& stream, const std::u16string& path, bool overwrite) {
   stream.SetOpenMode(ZipStream::kOpenExisting);
-  return stream.SetFileName(path, ZipStream::NameForm::Output) == 0 ? 0 : -1;
+  if (stream.SetFileName(path, ZipStream::NameForm::Output) != 0) return Target::Missing;
+  return overwrite ? Target::Replaced : Target::Kept;
+}
+
+// A file this run created for an entry that did not complete would pass
+// for a complete one, empty or cut short.
+void discardCreated(std::unique_ptr<ZipStream>& output, Target target) {
+  if (!output || target != Target::Created) return;
+  output->SetDeleteOnClose(true);
+  output.reset();
+}
+
+// A folder entry names a folder and no file; any other entry that is left
+// without a name has none that could be written.
+bool isFolderEntry(const ZipEntry& entry) {
+  return entry.fileName.empty() && !entry.directoryName.empty();
+}
+
+// One file entry into its target: 0 when extracted or kept, -1 after
+// reporting. Nothing of the entry stays behind a failure.
+int32_t extractFile(Zip& zip, ZipEntry& entry, const std::u16string& path, bool overwrite,
+                    EntryBuffers& buffers) {
+  auto output = std::make_unique<ZipStream>();
+  ZipError refusal = EntryRefusal(entry);
+  Target target = Target::Missing;
+  if (!refusal) {
+    // The create is the overwrite check as well, so a new file costs one
+    // open; only a create that fails asks whether the file exists.
+    output->SetOpenMode(ZipStream::kCreateNew);
+    if (output->SetFileName(path, ZipStream::NameForm::Output) == 0) target = Target::Created;
+  }
+  if (target != Target::Created) target = bindExisting(*output, path, overwrite);
+  if (target == Target::Kept) {
+    entry.warnings.Add(kFileExists);
+    return 0;
+  }
+  if (refusal) return ReportError(zip, refusal);
+  if (target == Target::Missing) {
+    output->SetOpenMode(ZipStream::kCreateAlways);
+    if (output->SetFileName(path, ZipStream::NameForm::Output) != 0) {
+      return ReportError(zip, zipErrWriteFailed);
+    }
+    target = Target::Created;
+  }
+  if (ExtractEntry(entry, output, &buffers) != 0) {
+    discardCreated(output, target);
+    return -1;
+  }
+  return 0;
 }
 
 // The archive's streams stay open across the entries of a run; a run that
@@ -80,7 +119,8 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
     }
     std::u16string directory = entry.directoryName;
     std::u16string file = entry.fileName;
-    if (ConfineEntryPath(directory, file)) entry.warnings.Add(kUnsafePath);
+    bool corrected = ConfineEntryPath(directory, file);
+    if (corrected || (file.empty() && !isFolderEntry(entry))) entry.warnings.Add(kUnsafePath);
 
     std::u16string path = root;
     if (createFoldersFlag) {
@@ -93,14 +133,7 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
     if (!file.empty()) {
       path += file;
       SetCurrentName(entry.fileName);
-      auto output = std::make_unique<ZipStream>();
-      int32_t bound = bindTarget(*output, path, overwriteFlag != 0);
-      if (bound < 0) {
-        batchRunning = false;
-        return ReportError(*this, zipErrWriteFailed);
-      }
-      if (bound == 0) entry.warnings.Add(kFileExists);
-      if (bound == 1 && ExtractEntry(entry, output, &buffers) != 0) {
+      if (extractFile(*this, entry, path, overwriteFlag != 0, buffers) != 0) {
         batchRunning = false;
         return -1;
       }

@@ -9,6 +9,7 @@
 #include "crypto/aes_entry.h"
 #include "crypto/crc32.h"
 #include "engine/dos_time.h"
+#include "engine/entry_support.h"
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/volumes.h"
@@ -17,7 +18,8 @@
 namespace extractor {
 namespace {
 
-constexpr uint32_t kHistory = 32768;
+// Room for the larger window, Deflate64's.
+constexpr uint32_t kHistory = windowSize(InflateFormat::kDeflate64);
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 // The history, and the room the decoder may write beyond its limit.
@@ -26,15 +28,6 @@ constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes };
-
-bool knownMethod(const ZipEntry& entry) {
-  return entry.method == 0 || entry.method == 8;
-}
-
-// Bytes beyond a traditional encryption header.
-bool holdsData(const ZipEntry& entry) {
-  return entry.compressedSize > (entry.encryptionKind == 1 ? uint64_t{kCryptHeaderSize} : 0u);
-}
 
 // The state of one ExtractEntry call.
 class EntryReader {
@@ -45,14 +38,18 @@ class EntryReader {
   int32_t run();
 
  private:
-  int32_t fail(int32_t code) { return FailEntry(zip_, code, output_); }
+  // The output file goes only once the entry's data have begun to replace
+  // its content; until then it is as the driver bound it.
+  int32_t fail(int32_t code) {
+    return outputStarted_ ? FailEntry(zip_, code, output_) : ReportError(zip_, code);
+  }
   int32_t openVolume(int32_t volume);
   int32_t readVolume();
   void makeRoomForChunk();
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
   int32_t deliver(uint32_t produced);
   void setFileTime();
-  uint64_t locateData();
+  bool locateData();
 
   bool spanned() const { return entry_.firstDisk != 0; }
 
@@ -62,6 +59,7 @@ class EntryReader {
   EntryBuffers& buffers_;
   std::u16string archiveName_;
 
+  bool outputStarted_ = false;
   Cipher cipher_ = Cipher::None;
   ZipCryptKeys keys_;
   AesKey aes_{};
@@ -123,20 +121,20 @@ int32_t EntryReader::run() {
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
   *buffers_.inflate = InflateState();
+  if (entry_.method == 9) buffers_.inflate->format = InflateFormat::kDeflate64;
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
   volume_ = entry_.firstDisk;
 
   // No password makes the data of an unknown method readable, so none is
   // asked for (tools that encrypt their own way also set the flag).
-  if (holdsData(entry_) && !knownMethod(entry_)) return fail(zipErrUnknownAlgorithm);
+  if (ZipError refusal = EntryRefusal(entry_)) return fail(refusal);
 
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.
   if (spanned() && openVolume(volume_) != 0) return -1;
-  dataStart_ = locateData();
-  entry_.source->Seek(dataStart_);
-  output_->Truncate();
+  if (!locateData()) return fail(zipErrNotZipFile);
+  entry_.source->Seek(static_cast<int64_t>(dataStart_));
 
   if (entry_.encryptionKind == 1 && dataLength_ >= kCryptHeaderSize) {
     if (CheckTraditionalPassword(entry_, keys_, dataLength_, in_) != 0) return -1;
@@ -148,6 +146,10 @@ int32_t EntryReader::run() {
     if (CheckAesPassword(entry_, aes_) != 0) return -1;
     cipher_ = Cipher::Aes;
   }
+  // A file being replaced keeps its old content until the password is
+  // settled, so that a Cancel there leaves it as it was.
+  output_->Truncate();
+  outputStarted_ = true;
 
   while (earlierVolumesShare_ < dataLength_) {
     if (readVolume() != 0) return -1;
@@ -155,8 +157,9 @@ int32_t EntryReader::run() {
     earlierVolumesShare_ += volumeShare_;
     if (earlierVolumesShare_ >= dataLength_) break;
     if (openVolume(volume_) != 0) return -1;
-    entry_.source->Seek(0);
-    dataStart_ = 0;
+    // Only the archive file itself has the program in front.
+    dataStart_ = !zip_.splitFiles && volume_ == zip_.diskCount ? zip_.prefixBytes : 0;
+    entry_.source->Seek(static_cast<int64_t>(dataStart_));
   }
 
   if (crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
@@ -228,6 +231,13 @@ int32_t EntryReader::readVolume() {
 }
 
 int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced) {
+  InflateState& state = *buffers_.inflate;
+  // Bytes behind the final deflate block within the compressed size are
+  // no data; some writers leave a few there.
+  if (state.finished) {
+    consumed = pending_;
+    return 0;
+  }
   // While more compressed data follow, 32 KiB stay unconsumed so that a
   // symbol is never cut off at the end of the buffer.
   const bool moreToCome =
@@ -237,11 +247,10 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
   if (consumeLimit == 0) return 0;
   const bool moreOnVolume = volumeRemaining_ != chunk;
-  InflateState& state = *buffers_.inflate;
 
   while (produced < consumeLimit - 2048 && consumed < pending_) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
-    if (entry_.method == 8) {
+    if (entry_.method == 8 || entry_.method == 9) {
       state.inPos = consumed;
       state.outPos = produced;
       int32_t blockState = state.blockState;
@@ -252,6 +261,10 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
                       state.blockState != blockState || state.bitCount != bitCount;
       consumed = state.inPos;
       produced = state.outPos;
+      if (state.finished) {
+        consumed = pending_;
+        break;
+      }
       if (!progress) {
         // The decoder needs bytes that are not buffered: wait for them, or
         // give up when none will come.
@@ -276,23 +289,28 @@ int32_t EntryReader::deliver(uint32_t produced) {
   zip_.PumpMessages();
   crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
   if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
-  // The newest 32 KiB of output become the history in front of the area.
-  std::memmove(buffers_.output.data(), buffers_.output.data() + produced, kHistory);
+  // The newest output, as much as the format reaches back, becomes the
+  // history in front of the area.
+  const uint32_t window = windowSize(buffers_.inflate->format);
+  std::memmove(area_ - window, area_ - window + produced, window);
   return 0;
 }
 
 // Writers need not repeat the central extra field in the local header (one
 // commonly writes a longer local one), so the data start is taken from the
-// local header's own lengths where that header is found.
-uint64_t EntryReader::locateData() {
+// local header's own lengths. Without a local header where the directory
+// points, the entry's data cannot be found.
+bool EntryReader::locateData() {
   uint8_t header[kLocalHeaderSize] = {};
   ZipStream& source = *entry_.source;
-  source.Seek(entry_.localHeaderOffset);
+  source.Seek(static_cast<int64_t>(entry_.localHeaderOffset));
   if (source.Position() != entry_.localHeaderOffset || source.Read(header, kLocalHeaderSize) != 0 ||
       load32(header) != kLocalHeaderSignature) {
-    return entry_.dataOffset;
+    return false;
   }
-  return entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
+  dataStart_ =
+      entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
+  return true;
 }
 
 void EntryReader::setFileTime() {

@@ -11,12 +11,20 @@ namespace {
 uint32_t codeEntry(Alphabet alphabet, unsigned symbol, unsigned length) {
   switch (alphabet) {
     case Alphabet::kLitLen:
+    case Alphabet::kDeflate64LitLen:
       if (symbol < 256) return kEntryLiteral | symbol << 16 | kLitLenTableBits << 8 | length;
       if (symbol == 256) return kEntrySpecial | kSpecialEndOfBlock << 16 | length;
+      if (alphabet == Alphabet::kDeflate64LitLen && symbol == kDeflate64LengthSymbol) {
+        return kEntrySpecial | kSpecialLongLength << 16 | length;
+      }
       return lengthBase[symbol] << 22 | length << 16 | kDistTableBits << 8 |
              (length + lengthExtra[symbol]);
     case Alphabet::kDist:
-      if (symbol > 29) return kEntrySpecial | kSpecialWalk << 16 | length;
+    case Alphabet::kDeflate64Dist:
+      if (alphabet == Alphabet::kDist && symbol > 29) {
+        return kEntrySpecial | kSpecialWalk << 16 | length;
+      }
+      // Bases from 32769 set bit 31, which nothing tests in a distance entry.
       return distBase[symbol] << 16 | length << 8 | (length + distExtra[symbol]);
     case Alphabet::kCodeLength:
       break;
@@ -47,8 +55,10 @@ unsigned reverseBits(unsigned value, unsigned count) {
 unsigned tableCapacity(Alphabet alphabet, unsigned primaryBits) {
   switch (alphabet) {
     case Alphabet::kLitLen:
+    case Alphabet::kDeflate64LitLen:
       return kLitLenTableSize;
     case Alphabet::kDist:
+    case Alphabet::kDeflate64Dist:
       return kDistTableSize;
     case Alphabet::kCodeLength:
       break;

@@ -26,7 +26,7 @@ EntryCipher::EntryCipher(Encryption encryption, int aesKind, const std::string& 
   }
 }
 
-uint32_t EntryCipher::storedSize(uint32_t packedSize) const {
+uint64_t EntryCipher::storedSize(uint64_t packedSize) const {
   if (encryption_ == Encryption::Traditional) return packedSize + kCryptHeaderSize;
   if (encryption_ == Encryption::Aes)
     return packedSize / kAesBlockSize * kAesBlockSize + kAesBlockSize;

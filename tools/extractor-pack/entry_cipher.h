@@ -26,7 +26,7 @@ class EntryCipher {
   const std::vector<uint8_t>& centralExtra() const { return centralExtra_; }
   uint16_t flags() const { return encryption_ == Encryption::None ? 0 : 1; }
   // The compressed size the directory gives for packedSize bytes of data.
-  uint32_t storedSize(uint32_t packedSize) const;
+  uint64_t storedSize(uint64_t packedSize) const;
   // Volumes may only cut an entry's data at multiples of this.
   uint32_t blockSize() const { return encryption_ == Encryption::Aes ? kAesBlockSize : 1; }
 

@@ -72,7 +72,7 @@ Error compressFile(const Input& input, int level, Spool& spool, EntryData& data,
                    const ProgressCallback& progress) {
   spool.clear();
   data = EntryData{};
-  data.size = static_cast<uint32_t>(input.size);
+  data.size = input.size;
   uint32_t crc = 0;
   auto deflater = level > 0 && input.size > 0 ? std::make_unique<Deflater>(level) : nullptr;
   if (deflater && !deflater->ok()) return std::string("zlib failed to start");
@@ -88,7 +88,7 @@ Error compressFile(const Input& input, int level, Spool& spool, EntryData& data,
   data.crc = crc;
   if (deflater && spool.size() < input.size) {
     data.method = 8;
-    data.packedSize = static_cast<uint32_t>(spool.size());
+    data.packedSize = spool.size();
   } else {
     spool.clear();
     data.packedSize = data.size;
