@@ -14,7 +14,6 @@
 #include "engine/report_error.h"
 #include "engine/volumes.h"
 #include "engine/zip.h"
-#include "platform/file.h"
 #include "platform/zone.h"
 
 namespace extractor {
@@ -100,6 +99,9 @@ int32_t EntryReader::openVolume(int32_t volume) {
   if (volume > zip_.diskCount) return fail(zipErrEndOfFile);
   if (!zip_.splitFiles) {
     // Removable media: wait until the disk in the drive carries the number.
+    // The handle of the disk read so far goes first: the disk may be
+    // exchanged, and the stream opens its file anew on the next one.
+    entry_.source->Close();
     for (;;) {
       zip_.ReadVolumeLabel(archiveName_);
       zip_.DiskFromLabel();
@@ -113,6 +115,9 @@ int32_t EntryReader::openVolume(int32_t volume) {
   if (next->SetFileName(name, ZipStream::NameForm::Volume) != 0) {
     return fail(zipErrOpenForReading);
   }
+  // Each spanned entry opens its volumes anew: the one read so far is
+  // closed rather than left open until the run ends.
+  entry_.source->Close();
   entry_.source = std::move(next);
   return 0;
 }
@@ -181,6 +186,7 @@ int32_t EntryReader::run() {
   if (written_ != entry_.uncompressedSize) entry_.warnings.Add(u"Incorrect File Size");
   markOrigin();
   setFileTime();
+  if (spanned()) entry_.source->Close();
   return 0;
 }
 
@@ -395,7 +401,7 @@ void EntryReader::markOrigin() {
 }
 
 void EntryReader::setFileTime() {
-  platform::setLastWriteTime(output_->FileName(), DateToFileTime(entry_.dateTime));
+  output_->SetLastWriteTime(DateToFileTime(entry_.dateTime));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ DWORD accessRights(FileAccess access) {
       return GENERIC_READ;
     case FileAccess::Write:
       return GENERIC_WRITE;
+    case FileAccess::ReadWrite:
+      return GENERIC_READ | GENERIC_WRITE;
     case FileAccess::None:
       break;
   }
@@ -27,6 +29,8 @@ DWORD creationDisposition(Disposition disposition) {
       return OPEN_ALWAYS;
     case Disposition::CreateAlways:
       return CREATE_ALWAYS;
+    case Disposition::CreateNew:
+      return CREATE_NEW;
     case Disposition::OpenExisting:
       break;
   }
@@ -102,6 +106,12 @@ uint64_t fileSize(FileHandle file) {
   return uint64_t{high} << 32 | low;
 }
 
+bool emptyFile(FileHandle file) {
+  if (!file) return false;
+  moveTo(handleOf(file), 0);
+  return SetEndOfFile(handleOf(file)) != 0;
+}
+
 bool deleteFile(const std::u16string& path) {
   return DeleteFileW(wide(extendedPath(path))) != 0;
 }
@@ -114,13 +124,19 @@ bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
   HANDLE h = CreateFileW(wide(extendedPath(path)), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  FILETIME created, accessed, written;
-  GetFileTime(h, &created, &accessed, &written);
+  bool ok = setLastWriteTime(h, fileTime);
+  CloseHandle(h);
+  return ok;
+}
+
+bool setLastWriteTime(FileHandle file, uint64_t fileTime) {
+  if (!file) return false;
+  FILETIME written;
   written.dwLowDateTime = static_cast<DWORD>(fileTime);
   written.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
-  BOOL ok = SetFileTime(h, &created, &accessed, &written);
-  CloseHandle(h);
-  return ok != 0;
+  // Null times stay as they are. Once set through a handle, the last-write
+  // time is no longer moved by that handle's writes or its close.
+  return SetFileTime(handleOf(file), nullptr, nullptr, &written) != 0;
 }
 
 bool isNT() {

@@ -9,6 +9,7 @@ usage: pack_roundtrip_test.py EXTRACTOR_PACK EXTRACTOR_CLI [WINE_RUNNER]
 """
 
 import errno
+import random
 import os
 import shutil
 import subprocess
@@ -89,6 +90,31 @@ def round_trips(run):
     run.check.equal("split: setup.zip is the last volume", "setup.zip" in volumes, True)
     run.check.equal("one volume is a plain file", listing(os.path.join(run.work, "split-one-volume")),
                     ["setup.exe"])
+
+
+def workers_agree(run):
+    """Files compressed on several workers make the archive one worker makes,
+    byte for byte: more files than the workers hold at once, stored and
+    deflated ones, in one file and in volumes."""
+    many = os.path.join(run.work, "many")
+    rng = random.Random(7)
+    for i in range(150):
+        size = rng.choice([0, 1, 700, 20000, 90000])
+        data = rng.randbytes(size) if i % 5 == 0 else bytes(rng.choice(b"abc ") for _ in range(size))
+        os.makedirs(os.path.join(many, "d%d" % (i % 7)), exist_ok=True)
+        with open(os.path.join(many, "d%d" % (i % 7), "f%03d" % i), "wb") as f:
+            f.write(data)
+    inputs = [run.packer.path(run.source), run.packer.path(many)]
+    for label, args in [("level-6", []), ("level-0", ["--level", "0"]),
+                        ("level-9", ["--level", "9"]), ("split", ["--split", "64k"])]:
+        outputs = {}
+        for workers in ("1", "4"):
+            folder = os.path.dirname(run.pack("workers-%s-%s" % (label, workers),
+                                              [*args, "--workers", workers], inputs))
+            outputs[workers] = {name: open(os.path.join(folder, name), "rb").read()
+                                for name in listing(folder)}
+        run.check.equal(label + ": the same archive from 1 and 4 workers",
+                        outputs["4"] == outputs["1"], True)
 
 
 def other_readers(run):
@@ -287,6 +313,7 @@ def main():
         os.makedirs(os.path.join(work, "src-parent"))
         shutil.copytree(run.source, os.path.join(work, "src-parent", "src"), copy_function=shutil.copy2)
         round_trips(run)
+        workers_agree(run)
         other_readers(run)
         winzip_aes_readers(run)
         from_zip(run)

@@ -24,6 +24,8 @@ const char kUsage[] =
     "  --disks SIZE           removable-disk volumes: one folder per disk of SIZE bytes\n"
     "  --stub PROGRAM         the program in front (default: extractor.exe beside\n"
     "                         extractor-pack)\n"
+    "  --workers N            files compressed at once, 1-64 (default: one per\n"
+    "                         processor); the archive is the same for any N\n"
     "  -h, --help             this text\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
@@ -148,6 +150,17 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
        }},
       {"--from-zip", [&](const std::string& v) { return options.fromZip = v, true; }},
       {"--stub", [&](const std::string& v) { return options.stub = v, true; }},
+      {"--workers",
+       [&](const std::string& v) {
+         unsigned n = 0;
+         for (char c : v) n = c >= '0' && c <= '9' && n < 100 ? n * 10 + (c - '0') : 1000;
+         if (v.empty() || n < 1 || n > 64) {
+           problem = "--workers takes 1 to 64, not " + v;
+           return false;
+         }
+         options.workers = n;
+         return true;
+       }},
   };
   for (const char* sized : {"--split", "--disks"}) {
     std::string name = sized;

@@ -30,6 +30,7 @@ struct Options {
   uint32_t splitSize = 0;  // --split: bytes per volume file
   uint32_t diskSize = 0;   // --disks: bytes per disk
   std::string stub;        // empty: extractor.exe beside the packer
+  unsigned workers = 0;    // files compressed at once; 0: one per processor
 };
 
 // The smallest volume: room for any entry's headers and a few blocks.

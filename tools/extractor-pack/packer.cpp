@@ -1,9 +1,11 @@
 #include "packer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <system_error>
 
+#include "compress_ahead.h"
 #include "entry_cipher.h"
 #include "entry_data.h"
 #include "inputs.h"
@@ -101,6 +103,8 @@ class Packer {
         spool_(spoolPath, kSpoolInMemory) {}
 
   Error addInput(const Input& input);
+  // Writes the entry of an input whose data have been compressed into spool.
+  Error addCompressed(const Input& input, const EntryData& data, Spool& spool);
   Error addCopy(SourceZip& source, const SourceEntry& entry);
   Error finish(PackSummary& summary);
 
@@ -126,12 +130,6 @@ class Packer {
 };
 
 Error Packer::addInput(const Input& input) {
-  EntryFields fields;
-  fields.name = input.name;
-  fields.flags = needsUtf8Flag(input.name) ? kUtf8NameFlag : 0;
-  fields.dosDate = input.dosDate;
-  fields.dosTime = input.dosTime;
-  fields.externalAttributes = input.folder ? kFolderAttribute : kArchiveAttribute;
   EntryData data;
   if (!input.folder) {
     auto counted = [this](uint64_t bytes) {
@@ -140,6 +138,16 @@ Error Packer::addInput(const Input& input) {
     };
     if (Error e = compressFile(input, options_.level, spool_, data, counted)) return e;
   }
+  return addCompressed(input, data, spool_);
+}
+
+Error Packer::addCompressed(const Input& input, const EntryData& data, Spool& spool) {
+  EntryFields fields;
+  fields.name = input.name;
+  fields.flags = needsUtf8Flag(input.name) ? kUtf8NameFlag : 0;
+  fields.dosDate = input.dosDate;
+  fields.dosTime = input.dosTime;
+  fields.externalAttributes = input.folder ? kFolderAttribute : kArchiveAttribute;
   Encryption encryption = input.folder ? Encryption::None : options_.encryption;
   EntryCipher cipher(options_, encryption, password_, data.crc, data.method);
   if (cipher.failure()) return cipher.failure();
@@ -166,7 +174,7 @@ Error Packer::addInput(const Input& input) {
     auto encrypted = [&](const uint8_t* bytes, size_t size) {
       return cipher.encrypt(bytes, size, sink);
     };
-    if (Error e = replayEntry(input, data, spool_, encrypted)) return e;
+    if (Error e = replayEntry(input, data, spool, encrypted)) return e;
     if (Error e = cipher.finish(sink)) return e;
   }
   directory_.push_back(std::move(entry));
@@ -245,6 +253,28 @@ Error Packer::finish(PackSummary& summary) {
   return std::nullopt;
 }
 
+// Files compressed on worker threads, written in input order by this one.
+Error addInputsCompressedAhead(Packer& packer, const std::vector<Input>& inputs,
+                               const Options& options, unsigned workers, const fs::path& spoolPath,
+                               Progress& progress) {
+  auto compress = [&](const Input& input, Spool& spool, EntryData& data,
+                      const std::atomic<bool>& cancelled) {
+    auto checked = [&](uint64_t) -> Error {
+      if (cancelled) return std::string("cancelled");
+      return stopped();
+    };
+    return compressFile(input, options.level, spool, data, checked);
+  };
+  CompressAhead ahead(inputs, workers, spoolPath, compress);
+  for (size_t i = 0; i < inputs.size(); i++) {
+    CompressAhead::Result result = ahead.take(i);
+    if (result.error) return result.error;
+    progress.addBytes(inputs[i].size);
+    if (Error e = packer.addCompressed(inputs[i], result.data, result.spool)) return e;
+  }
+  return std::nullopt;
+}
+
 // What the headers of an entry could not say is refused before any file
 // is read: the sizes are known once deflated, but a file's own size
 // already tells.
@@ -294,8 +324,16 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   fs::path spoolPath = output;
   spoolPath += ".spool";
   Packer packer(options, ansiPassword, writer, progress, spoolPath);
-  for (const Input& input : inputs) {
-    if (Error e = packer.addInput(input)) return e;
+  unsigned workers = options.workers ? options.workers : defaultWorkers();
+  if (workers > 1 && inputs.size() > 1) {
+    unsigned used = static_cast<unsigned>(std::min<size_t>(workers, inputs.size()));
+    if (Error e = addInputsCompressedAhead(packer, inputs, options, used, spoolPath, progress)) {
+      return e;
+    }
+  } else {
+    for (const Input& input : inputs) {
+      if (Error e = packer.addInput(input)) return e;
+    }
   }
   for (const SourceEntry& entry : source.entries()) {
     if (Error e = packer.addCopy(source, entry)) return e;
