@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "crypto/cpu_id.h"
 #include "inflate/code_tables.h"
 #include "inflate/fixed_code.h"
 #include "inflate/inflate.h"
@@ -361,12 +362,7 @@ Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& 
 }  // namespace
 
 bool selectFastLoop(bool allowBmi2) {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_cpu_init();
-  fastLoopUsesBmi2 = allowBmi2 && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-#else
-  (void)allowBmi2;
-#endif
+  fastLoopUsesBmi2 = allowBmi2 && cpuId().bmi1 && cpuId().bmi2;
   return fastLoopUsesBmi2;
 }
 
