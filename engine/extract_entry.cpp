@@ -28,8 +28,15 @@ constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes };
 
+constexpr uint16_t kMethodBzip2 = 12;
+constexpr uint16_t kMethodLzma = 14;
+// General purpose flag bit 1 of an LZMA entry: its data end with the end
+// marker.
+constexpr uint16_t kFlagLzmaEndMarker = 0x0002;
+
 bool knownMethod(const ZipEntry& entry) {
-  return entry.method == 0 || entry.method == 8;
+  return entry.method == 0 || entry.method == 8 || entry.method == kMethodBzip2 ||
+         entry.method == kMethodLzma;
 }
 
 // Bytes beyond a traditional encryption header.
@@ -51,6 +58,10 @@ class EntryReader {
   int32_t readVolume();
   void makeRoomForChunk();
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
+  void startStreamDecoder();
+  ZipError streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed, uint32_t& produced);
+  bool streamHasOutput() const;
+  bool streamFinished() const;
   int32_t deliver(uint32_t produced);
   void setFileTime();
   uint32_t locateData();
@@ -118,6 +129,7 @@ int32_t EntryReader::run() {
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
   *buffers_.inflate = InflateState();
+  startStreamDecoder();
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
   volume_ = entry_.firstDisk;
@@ -154,6 +166,9 @@ int32_t EntryReader::run() {
     dataStart_ = 0;
   }
 
+  // Cut data end the entry as bad data do.
+  if (dataLength_ != 0 && !streamFinished()) return fail(zipErrNotZipFile);
+
   if (crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
   if (written_ != entry_.uncompressedSize) entry_.warnings.Add(u"Incorrect File Size");
   setFileTime();
@@ -180,7 +195,7 @@ int32_t EntryReader::readVolume() {
   volumeRemaining_ = volumeShare_;
   freeRoom_ = usableInput_ - pending_;
 
-  while (volumeRemaining_ != 0 || (pending_ > 0 && lastVolume)) {
+  while (volumeRemaining_ != 0 || (lastVolume && (pending_ > 0 || streamHasOutput()))) {
     uint32_t chunk = volumeRemaining_;
     bool cut = volumeRemaining_ > freeRoom_;
     if (cut) chunk = freeRoom_ & ~15u;
@@ -232,9 +247,10 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
   if (consumeLimit == 0) return 0;
   const bool moreOnVolume = volumeRemaining_ != chunk;
+  const bool inputComplete = !moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
   InflateState& state = *buffers_.inflate;
 
-  while (produced < consumeLimit - 2048 && consumed < pending_) {
+  while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
     if (entry_.method == 8) {
       state.inPos = consumed;
@@ -256,12 +272,53 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
     } else if (entry_.method == 0) {
       std::memcpy(area_, window_, pending_);
       consumed = produced = pending_;
+    } else if (entry_.method == kMethodBzip2 || entry_.method == kMethodLzma) {
+      const uint32_t consumedBefore = consumed;
+      const uint32_t producedBefore = produced;
+      ZipError result = streamStep(inputComplete, consumeLimit, consumed, produced);
+      if (result != zipErrNone) return fail(result);
+      if (consumed == consumedBefore && produced == producedBefore) {
+        if (!inputComplete) break;  // waits for more input
+        return fail(zipErrNotZipFile);
+      }
     } else {
       return fail(zipErrUnknownAlgorithm);
     }
     if (zip_.abortRequest) return fail(zipErrAborted);
   }
   return 0;
+}
+
+// bzip2 and LZMA keep state of their own, may produce output from input
+// already consumed, and stop at any byte of input and output.
+void EntryReader::startStreamDecoder() {
+  if (entry_.method == kMethodBzip2) {
+    if (!buffers_.bzip2) buffers_.bzip2 = std::make_unique<Bzip2Decoder>();
+    buffers_.bzip2->reset();
+  } else if (entry_.method == kMethodLzma) {
+    if (!buffers_.lzma) buffers_.lzma = std::make_unique<LzmaDecoder>();
+    buffers_.lzma->reset(entry_.uncompressedSize, (entry_.flags & kFlagLzmaEndMarker) != 0);
+  }
+}
+
+ZipError EntryReader::streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed,
+                                 uint32_t& produced) {
+  if (entry_.method == kMethodBzip2) {
+    return buffers_.bzip2->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+  }
+  return buffers_.lzma->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+}
+
+bool EntryReader::streamHasOutput() const {
+  if (entry_.method == kMethodBzip2) return buffers_.bzip2->hasOutput();
+  if (entry_.method == kMethodLzma) return buffers_.lzma->hasOutput();
+  return false;
+}
+
+bool EntryReader::streamFinished() const {
+  if (entry_.method == kMethodBzip2) return buffers_.bzip2->finished();
+  if (entry_.method == kMethodLzma) return buffers_.lzma->finished();
+  return true;
 }
 
 int32_t EntryReader::deliver(uint32_t produced) {

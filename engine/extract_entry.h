@@ -6,11 +6,13 @@
 #include <memory>
 #include <vector>
 
+#include "bzip2/bzip2.h"
 #include "crypto/aes.h"
 #include "crypto/zip_crypto.h"
 #include "engine/zip_entry.h"
 #include "fileio/zip_stream.h"
 #include "inflate/inflate.h"
+#include "lzma/lzma.h"
 
 namespace extractor {
 
@@ -20,6 +22,9 @@ struct EntryBuffers {
   std::vector<uint8_t> input;   // chunks read; pending bytes at the start
   std::vector<uint8_t> output;  // 32 KiB of history, then the output area
   std::unique_ptr<InflateState> inflate = std::make_unique<InflateState>();
+  // Made by the first entry of their method.
+  std::unique_ptr<Bzip2Decoder> bzip2;
+  std::unique_ptr<LzmaDecoder> lzma;
 };
 
 // 0, or -1 after reporting. After a failure of the data loop the output
