@@ -64,7 +64,8 @@ Bzip2Decoder::Outcome Bzip2Decoder::readBlockHeader() {
       lengths[s] = static_cast<uint8_t>(length);
     }
     if (in_.overrun) return Outcome::kDone;
-    if (!codes_[g].build(lengths, alphabetSize)) return Outcome::kError;
+    // A code no selector uses may be malformed; one that is used, may not.
+    codeUsable_[g] = codes_[g].build(lengths, alphabetSize);
   }
 
   // Ready for the symbols.

@@ -21,7 +21,9 @@ Bzip2Decoder::Outcome Bzip2Decoder::readSymbols(bool complete) {
   for (;;) {
     if (groupLeft_ == 0) {
       if (groupIndex_ >= selectorCount_) return Outcome::kError;
-      code_ = &codes_[selectors_[groupIndex_++]];
+      const uint8_t group = selectors_[groupIndex_++];
+      if (!codeUsable_[group]) return Outcome::kError;
+      code_ = &codes_[group];
       groupLeft_ = kGroupSize;
     }
     if (in_.count < kMinBitsForSymbol) {

@@ -68,6 +68,7 @@ class Bzip2Decoder {
   unsigned selectorCount_ = 0;
   uint8_t selectors_[18002] = {};
   bzip2::GroupCode codes_[6];
+  bool codeUsable_[6] = {};
 
   // Symbol decoding.
   const bzip2::GroupCode* code_ = nullptr;

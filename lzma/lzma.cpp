@@ -139,7 +139,10 @@ ZipError LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool input
         std::memset(tail + available, 0, sizeof tail - available);
         rc.in = tail;
         outcome = decode(rc, tail + available, limit);
-        if (rc.in > tail + available) outcome = Outcome::kError;
+        if (rc.in > tail + available) {
+          outcome = Outcome::kError;
+          rc.in = tail + available;
+        }
         in += rc.in - tail;
       } else {
         outcome = Outcome::kStop;

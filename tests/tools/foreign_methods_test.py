@@ -1,5 +1,5 @@
 """Archives from other tools whose methods extractor-cli does not decode:
-Deflate64 and LZMA from 7z, bzip2 from Info-ZIP, and AES of 7z (method
+Deflate64 and PPMd from 7z, and AES of 7z (method
 99). Each entry fails with 13007, its partial file is deleted, the entry
 before it stays and the entry after it is not extracted.
 
@@ -24,9 +24,8 @@ def add(archive, cwd, command):
 
 ODD_ENTRY = {
     "deflate64": ["7z", "a", "-tzip", "-mm=Deflate64"],
-    "lzma": ["7z", "a", "-tzip", "-mm=LZMA"],
+    "ppmd": ["7z", "a", "-tzip", "-mm=PPMd"],
     "aes": ["7z", "a", "-tzip", "-mem=AES256", "-ppw"],
-    "bzip2": ["zip", "-q", "-Z", "bzip2"],
 }
 
 
