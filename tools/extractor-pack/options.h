@@ -11,12 +11,14 @@ namespace extractor::pack {
 extern const char kUsage[];
 
 enum class Encryption { None, Traditional, Aes };
+enum class Method { Deflate, Bzip2, Lzma };
 
 struct Options {
   bool help = false;
   std::string output;
   std::vector<std::string> inputs;
   int level = 6;
+  Method method = Method::Deflate;
   Encryption encryption = Encryption::None;
   int aesKind = 4;
   std::optional<std::string> password;

@@ -113,11 +113,12 @@ Error Packer::addInput(const Input& input) {
       progress_.addBytes(bytes);
       return stopped();
     };
-    if (Error e = compressFile(input, options_.level, spool_, data, counted)) return e;
+    if (Error e = compressFile(input, options_.method, options_.level, spool_, data, counted))
+      return e;
   }
   Encryption encryption = input.folder ? Encryption::None : options_.encryption;
   EntryCipher cipher(encryption, options_.aesKind, password_, data.crc);
-  fields.flags |= cipher.flags();
+  fields.flags |= cipher.flags() | data.flags;
   fields.method = data.method;
   fields.crc = data.crc;
   fields.uncompressedSize = data.size;

@@ -6,8 +6,13 @@ namespace {
 constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr uint32_t kCentralSignature = 0x02014b50;
 constexpr uint32_t kEndSignature = 0x06054b50;
-// Made by and needed: version 2.0 of the format, FAT attributes.
+// Made by and needed: version 2.0 of the format, FAT attributes, unless
+// the method came later: bzip2 with 4.6, LZMA with 6.3.
 constexpr uint16_t kVersion = 20;
+
+uint16_t versionNeeded(uint16_t method) {
+  return method == 12 ? 46 : method == 14 ? 63 : kVersion;
+}
 
 void putShared(std::vector<uint8_t>& out, const EntryFields& fields) {
   put16(out, fields.flags);
@@ -26,7 +31,7 @@ std::vector<uint8_t> localHeader(const EntryFields& fields) {
   std::vector<uint8_t> out;
   out.reserve(kLocalHeaderSize + fields.name.size());
   put32(out, kLocalSignature);
-  put16(out, kVersion);
+  put16(out, versionNeeded(fields.method));
   putShared(out, fields);
   put16(out, 0);
   out.insert(out.end(), fields.name.begin(), fields.name.end());
@@ -37,8 +42,8 @@ std::vector<uint8_t> centralHeader(const EntryFields& fields) {
   std::vector<uint8_t> out;
   out.reserve(kCentralHeaderSize + fields.name.size() + fields.centralExtra.size());
   put32(out, kCentralSignature);
-  put16(out, kVersion);
-  put16(out, kVersion);
+  put16(out, versionNeeded(fields.method));
+  put16(out, versionNeeded(fields.method));
   putShared(out, fields);
   put16(out, static_cast<uint16_t>(fields.centralExtra.size()));
   put16(out, 0);  // comment
