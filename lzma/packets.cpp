@@ -34,8 +34,11 @@ uint32_t decodeDistance(RangeDecoder& rc, lzma::ModelTables& m, unsigned length)
 
 }  // namespace
 
-LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& rc, const uint8_t* inLimit,
+LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inLimit,
                                          uint32_t dictLimit) {
+  // A copy the compiler can keep in registers: the dictionary's byte
+  // stores could otherwise reach the caller's.
+  RangeDecoder rc = coder;
   lzma::ModelTables& m = model_->tables;
   Probability* const literals = model_->literals.get();
   uint8_t* const dict = dict_.get();
@@ -148,6 +151,7 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& rc, const uint8_t* inLimi
     matchLeft_ = left - n;
   }
 
+  coder = rc;
   dictPos_ = pos;
   produced_ = total;
   state_ = state;
