@@ -61,10 +61,11 @@ bool libbz2Decode(const Bytes& stream, uint8_t* area, size_t size) {
 
 bool liblzmaDecode(const Bytes& stream, uint8_t* area, size_t size) {
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
-  lzma_properties_decode(filters, nullptr, stream.data() + 4, 5);
+  if (lzma_properties_decode(filters, nullptr, stream.data() + 4, 5) != LZMA_OK) return false;
   lzma_stream s = LZMA_STREAM_INIT;
-  lzma_raw_decoder(&s, filters);
+  const lzma_ret started = lzma_raw_decoder(&s, filters);
   free(filters[0].options);
+  if (started != LZMA_OK) return false;
   s.next_in = stream.data() + 9;
   s.avail_in = stream.size() - 9;
   lzma_ret r = LZMA_OK;

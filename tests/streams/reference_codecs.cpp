@@ -11,8 +11,10 @@ namespace extractor::testing {
 Bytes bzip2Compress(const Bytes& data, int level) {
   unsigned size = static_cast<unsigned>(data.size() + data.size() / 50 + 1024);
   Bytes out(size);
-  if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
-                               const_cast<char*>(reinterpret_cast<const char*>(data.data())),
+  char nothing = 0;  // libbz2 refuses a null source, also of no bytes
+  char* source =
+      data.empty() ? &nothing : const_cast<char*>(reinterpret_cast<const char*>(data.data()));
+  if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size, source,
                                static_cast<unsigned>(data.size()), level, 0, 0) != BZ_OK) {
     throw std::runtime_error("libbz2 compression failed");
   }
