@@ -29,15 +29,12 @@ std::vector<std::u16string> split(const std::u16string& text) {
   return parts;
 }
 
-// Drops "\\server\share", "\\?\C:", "\\.\C:" and "\\?\UNC\server\share".
-size_t uncPrefixLength(const std::vector<std::u16string>& parts) {
-  size_t i = 2;  // past the two empty parts before the leading separators
-  if (i < parts.size() && (parts[i] == u"?" || parts[i] == u".")) {
-    i++;
-    if (i < parts.size() && parts[i] == u"UNC") return i + 3;
-    return i + 1;
-  }
-  return i + 2;
+// The system's own prefixes "\\?\", "\\.\" and "\\?\UNC\" name no folder
+// and go as a whole; parts[0] and parts[1] are the empty parts in front of
+// the two leading separators.
+size_t devicePrefixLength(const std::vector<std::u16string>& parts) {
+  if (parts.size() < 4 || !parts[1].empty() || (parts[2] != u"?" && parts[2] != u".")) return 0;
+  return parts[3] == u"UNC" ? 4 : 3;
 }
 
 }  // namespace
@@ -47,10 +44,10 @@ bool ConfineEntryPath(std::u16string& directoryName, std::u16string& fileName) {
   std::vector<std::u16string> parts = split(name);
   bool changed = false;
   size_t start = 0;
-  if (name.size() >= 2 && isSeparator(name[0]) && isSeparator(name[1])) {
-    start = uncPrefixLength(parts);
-    changed = true;
-  } else if (!name.empty() && isSeparator(name[0])) {
+  // Leading separators, one or a run of them ("\\server\share" too), are
+  // dropped and what follows them lands under the destination.
+  if (!name.empty() && isSeparator(name[0])) {
+    start = devicePrefixLength(parts);
     changed = true;
   }
   std::u16string dir;
@@ -76,10 +73,9 @@ bool ConfineEntryPath(std::u16string& directoryName, std::u16string& fileName) {
       first = false;
     }
   }
-  if (!changed) return false;
   directoryName = dir;
   fileName = file;
-  return true;
+  return changed;
 }
 
 }  // namespace extractor

@@ -7,10 +7,11 @@
 
 namespace extractor {
 
-// Removes ".." components, leading separators, a drive prefix ("C:", with
-// or without a separator) and a UNC prefix ("\\server\share", "\\?\C:")
-// from the name, and mends each component by the Windows rules (a component
-// left empty is dropped); true when anything was removed or mended.
+// Removes ".." components, leading separators (a server and share behind
+// two of them become folders), a drive prefix ("C:", with or without a
+// separator) and the prefixes "\\?\" and "\\.\" from the name, and mends
+// each component by the Windows rules (a component left empty is dropped);
+// true when anything was removed or mended.
 bool ConfineEntryPath(std::u16string& directoryName, std::u16string& fileName);
 
 }  // namespace extractor

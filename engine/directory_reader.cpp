@@ -54,10 +54,10 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
   auto archive = std::make_shared<ZipStream>();
   archive->SetOpenMode(ZipStream::kOpenExisting);
   archive->SetFileName(path, ZipStream::NameForm::Volume);
-  uint32_t size = 0;
+  uint64_t size = 0;
   if (archive->SizeQuery(size) != 0) return ReportError(*this, zipErrOpenForReading);
 
-  uint32_t w = std::min(size, kTailWindow);
+  uint32_t w = static_cast<uint32_t>(std::min<uint64_t>(size, kTailWindow));
   std::vector<uint8_t> window(w, 0);
   archive->Seek(size - w);
   archive->Read(window.data(), w);
@@ -79,18 +79,18 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
   uint32_t directoryOffset = load32(record + 16);
   if (directoryOffset > size) return ReportError(*this, zipErrNotZipFile);
 
-  uint32_t len = size - directoryOffset;
+  uint64_t len = size - directoryOffset;
   std::vector<uint8_t> directory(static_cast<size_t>(len) + 1, 0);
   archive->Seek(directoryOffset);
-  archive->Read(directory.data(), len);
+  archive->Read(directory.data(), static_cast<uint32_t>(len));
 
-  for (uint32_t p = 0; p + kCentralHeaderSize <= len;) {
+  for (uint64_t p = 0; p + kCentralHeaderSize <= len;) {
     const uint8_t* h = &directory[p];
     if (load32(h) != kCentralHeaderSignature) break;
     uint16_t nameLength = load16(h + 28);
     uint16_t extraLength = load16(h + 30);
     uint16_t commentLength = load16(h + 32);
-    uint32_t next = p + kCentralHeaderSize + nameLength + extraLength + commentLength;
+    uint64_t next = p + kCentralHeaderSize + nameLength + extraLength + commentLength;
     if (next > len) break;  // a header that runs past the directory ends it
     const uint8_t* name = h + kCentralHeaderSize;
     const uint8_t* extra = name + nameLength;

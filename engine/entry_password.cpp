@@ -39,7 +39,7 @@ bool headerAccepted(const ZipEntry& entry, const uint8_t* header) {
 
 }  // namespace
 
-int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint32_t& dataLength,
+int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint64_t& dataLength,
                                  uint8_t* scratch) {
   Zip& zip = *entry.owner;
   ZipStream& source = *entry.source;
@@ -58,7 +58,7 @@ int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint32_t& 
       return 0;
     }
     askAgain(zip);
-    source.Seek(int64_t{source.Position()} - kCryptHeaderSize);
+    source.Seek(static_cast<int64_t>(source.Position()) - kCryptHeaderSize);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/confine.h"
+#include "engine/entry_support.h"
 #include "engine/extract_entry.h"
 #include "engine/paths.h"
 #include "engine/report_error.h"
@@ -15,18 +16,54 @@ namespace {
 constexpr char16_t kFileExists[] = u"File Exists";
 constexpr char16_t kUnsafePath[] = u"Unsafe Path Corrected";
 
-// Binds a stream to the target: 1 when the entry is to be extracted into it,
-// 0 when an existing file is kept, -1 when the file can be neither opened
-// nor created.
-int32_t bindTarget(ZipStream& stream, const std::u16string& path, bool overwrite) {
-  if (!overwrite) stream.SetOpenMode(ZipStream::kOpenExisting);
-  if (stream.SetFileName(path, ZipStream::NameForm::Output) != 0) {
-    stream.SetOpenMode(ZipStream::kCreateAlways);
-    return stream.SetFileName(path, ZipStream::NameForm::Output) == 0 ? 1 : -1;
+enum class Target { Kept, Replaced, Missing, Created };
+
+// Binds a stream to a target that exists: kept, or with overwrite
+// replaced. Its content goes only once the entry's data begin, so that an
+// entry that fails before leaves it as it was.
+Target bindExisting(ZipStream& stream, const std::u16string& path, bool overwrite) {
+  stream.SetOpenMode(ZipStream::kOpenExisting);
+  if (stream.SetFileName(path, ZipStream::NameForm::Output) != 0) return Target::Missing;
+  return overwrite ? Target::Replaced : Target::Kept;
+}
+
+// A file this run created for an entry that did not complete would pass
+// for a complete one, empty or cut short.
+void discardCreated(std::unique_ptr<ZipStream>& output, Target target) {
+  if (!output || target != Target::Created) return;
+  output->SetDeleteOnClose(true);
+  output.reset();
+}
+
+// A folder entry names a folder and no file; any other entry that is left
+// without a name has none that could be written.
+bool isFolderEntry(const ZipEntry& entry) {
+  return entry.fileName.empty() && !entry.directoryName.empty();
+}
+
+// One file entry into its target: 0 when extracted or kept, -1 after
+// reporting. Nothing of the entry stays behind a failure.
+int32_t extractFile(Zip& zip, ZipEntry& entry, const std::u16string& path, bool overwrite,
+                    EntryBuffers& buffers) {
+  auto output = std::make_unique<ZipStream>();
+  Target target = bindExisting(*output, path, overwrite);
+  if (target == Target::Kept) {
+    entry.warnings.Add(kFileExists);
+    return 0;
   }
-  if (!overwrite) return 0;
-  stream.Truncate();
-  return 1;
+  if (ZipError refusal = EntryRefusal(entry)) return ReportError(zip, refusal);
+  if (target == Target::Missing) {
+    output->SetOpenMode(ZipStream::kCreateAlways);
+    if (output->SetFileName(path, ZipStream::NameForm::Output) != 0) {
+      return ReportError(zip, zipErrWriteFailed);
+    }
+    target = Target::Created;
+  }
+  if (ExtractEntry(entry, output, &buffers) != 0) {
+    discardCreated(output, target);
+    return -1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -52,7 +89,8 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
     }
     std::u16string directory = entry.directoryName;
     std::u16string file = entry.fileName;
-    if (ConfineEntryPath(directory, file)) entry.warnings.Add(kUnsafePath);
+    bool corrected = ConfineEntryPath(directory, file);
+    if (corrected || (file.empty() && !isFolderEntry(entry))) entry.warnings.Add(kUnsafePath);
 
     std::u16string path = root;
     if (createFoldersFlag) {
@@ -65,14 +103,7 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
     if (!file.empty()) {
       path += file;
       SetCurrentName(entry.fileName);
-      auto output = std::make_unique<ZipStream>();
-      int32_t bound = bindTarget(*output, path, overwriteFlag != 0);
-      if (bound < 0) {
-        batchRunning = false;
-        return ReportError(*this, zipErrWriteFailed);
-      }
-      if (bound == 0) entry.warnings.Add(kFileExists);
-      if (bound == 1 && ExtractEntry(entry, output, &buffers) != 0) {
+      if (extractFile(*this, entry, path, overwriteFlag != 0, buffers) != 0) {
         batchRunning = false;
         return -1;
       }

@@ -9,6 +9,7 @@
 #include "crypto/aes_entry.h"
 #include "crypto/crc32.h"
 #include "engine/dos_time.h"
+#include "engine/entry_support.h"
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/volumes.h"
@@ -18,7 +19,8 @@
 namespace extractor {
 namespace {
 
-constexpr uint32_t kHistory = 32768;
+// Room for the larger window, Deflate64's.
+constexpr uint32_t kHistory = windowSize(InflateFormat::kDeflate64);
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 // The history, and the room the decoder may write beyond its limit.
@@ -34,16 +36,6 @@ constexpr uint16_t kMethodLzma = 14;
 // marker.
 constexpr uint16_t kFlagLzmaEndMarker = 0x0002;
 
-bool knownMethod(const ZipEntry& entry) {
-  return entry.method == 0 || entry.method == 8 || entry.method == kMethodBzip2 ||
-         entry.method == kMethodLzma;
-}
-
-// Bytes beyond a traditional encryption header.
-bool holdsData(const ZipEntry& entry) {
-  return entry.compressedSize > (entry.encryptionKind == 1 ? uint32_t{kCryptHeaderSize} : 0u);
-}
-
 // The state of one ExtractEntry call.
 class EntryReader {
  public:
@@ -53,7 +45,11 @@ class EntryReader {
   int32_t run();
 
  private:
-  int32_t fail(int32_t code) { return FailEntry(zip_, code, output_); }
+  // The output file goes only once the entry's data have begun to replace
+  // its content; until then it is as the driver bound it.
+  int32_t fail(int32_t code) {
+    return outputStarted_ ? FailEntry(zip_, code, output_) : ReportError(zip_, code);
+  }
   int32_t openVolume(int32_t volume);
   int32_t readVolume();
   void makeRoomForChunk();
@@ -64,7 +60,7 @@ class EntryReader {
   bool streamFinished() const;
   int32_t deliver(uint32_t produced);
   void setFileTime();
-  uint32_t locateData();
+  uint64_t locateData();
 
   bool spanned() const { return entry_.firstDisk != 0; }
 
@@ -74,6 +70,7 @@ class EntryReader {
   EntryBuffers& buffers_;
   std::u16string archiveName_;
 
+  bool outputStarted_ = false;
   Cipher cipher_ = Cipher::None;
   ZipCryptKeys keys_;
   AesKey aes_{};
@@ -86,15 +83,15 @@ class EntryReader {
   uint8_t* area_ = nullptr;           // the output area, behind the history
   uint32_t usableInput_ = 0;          // the part of the window in use
   uint32_t pending_ = 0;              // input bytes at window_ not yet consumed
-  uint32_t dataLength_ = 0;           // compressed bytes of the entry to read
-  uint32_t earlierVolumesShare_ = 0;  // of them, bytes on the volumes already finished
-  uint32_t volumeShare_ = 0;          // bytes of the entry on this volume
-  uint32_t volumeRemaining_ = 0;      // bytes still to read from this volume
+  uint64_t dataLength_ = 0;           // compressed bytes of the entry to read
+  uint64_t earlierVolumesShare_ = 0;  // of them, bytes on the volumes already finished
+  uint64_t volumeShare_ = 0;          // bytes of the entry on this volume
+  uint64_t volumeRemaining_ = 0;      // bytes still to read from this volume
   uint32_t freeRoom_ = 0;             // room in the window behind the pending bytes
   int32_t volume_ = 0;                // volume being read
-  uint32_t dataStart_ = 0;            // where the entry's data start in this volume
+  uint64_t dataStart_ = 0;            // where the entry's data start in this volume
   uint32_t crc_ = 0;
-  uint32_t written_ = 0;
+  uint64_t written_ = 0;
 };
 
 int32_t EntryReader::openVolume(int32_t volume) {
@@ -129,6 +126,7 @@ int32_t EntryReader::run() {
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
   *buffers_.inflate = InflateState();
+  if (entry_.method == 9) buffers_.inflate->format = InflateFormat::kDeflate64;
   startStreamDecoder();
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
@@ -136,14 +134,13 @@ int32_t EntryReader::run() {
 
   // No password makes the data of an unknown method readable, so none is
   // asked for (tools that encrypt their own way also set the flag).
-  if (holdsData(entry_) && !knownMethod(entry_)) return fail(zipErrUnknownAlgorithm);
+  if (ZipError refusal = EntryRefusal(entry_)) return fail(refusal);
 
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.
   if (spanned() && openVolume(volume_) != 0) return -1;
   dataStart_ = locateData();
   entry_.source->Seek(dataStart_);
-  output_->Truncate();
 
   if (entry_.encryptionKind == 1 && dataLength_ >= kCryptHeaderSize) {
     if (CheckTraditionalPassword(entry_, keys_, dataLength_, in_) != 0) return -1;
@@ -155,6 +152,10 @@ int32_t EntryReader::run() {
     if (CheckAesPassword(entry_, aes_) != 0) return -1;
     cipher_ = Cipher::Aes;
   }
+  // A file being replaced keeps its old content until the password is
+  // settled, so that a Cancel there leaves it as it was.
+  output_->Truncate();
+  outputStarted_ = true;
 
   while (earlierVolumesShare_ < dataLength_) {
     if (readVolume() != 0) return -1;
@@ -185,9 +186,9 @@ void EntryReader::makeRoomForChunk() {
 }
 
 int32_t EntryReader::readVolume() {
-  uint32_t size = entry_.source->Size();
-  uint32_t available = size > dataStart_ ? size - dataStart_ : 0;
-  const uint32_t entryLeft = dataLength_ - earlierVolumesShare_;
+  uint64_t size = entry_.source->Size();
+  uint64_t available = size > dataStart_ ? size - dataStart_ : 0;
+  const uint64_t entryLeft = dataLength_ - earlierVolumesShare_;
   volumeShare_ = std::min(entryLeft, available);
   // A plain archive holds all of an entry's data.
   if (!spanned() && volumeShare_ < entryLeft) return fail(zipErrEndOfFile);
@@ -196,9 +197,8 @@ int32_t EntryReader::readVolume() {
   freeRoom_ = usableInput_ - pending_;
 
   while (volumeRemaining_ != 0 || (lastVolume && (pending_ > 0 || streamHasOutput()))) {
-    uint32_t chunk = volumeRemaining_;
     bool cut = volumeRemaining_ > freeRoom_;
-    if (cut) chunk = freeRoom_ & ~15u;
+    uint32_t chunk = cut ? freeRoom_ & ~15u : static_cast<uint32_t>(volumeRemaining_);
     // Whenever a chunk has bytes, the free room is exactly what lies
     // behind the pending bytes in the usable window.
     makeRoomForChunk();
@@ -252,7 +252,7 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
 
   while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
-    if (entry_.method == 8) {
+    if (entry_.method == 8 || entry_.method == 9) {
       state.inPos = consumed;
       state.outPos = produced;
       int32_t blockState = state.blockState;
@@ -328,15 +328,17 @@ int32_t EntryReader::deliver(uint32_t produced) {
   zip_.PumpMessages();
   crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
   if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
-  // The newest 32 KiB of output become the history in front of the area.
-  std::memmove(buffers_.output.data(), buffers_.output.data() + produced, kHistory);
+  // The newest output, as much as the format reaches back, becomes the
+  // history in front of the area.
+  const uint32_t window = windowSize(buffers_.inflate->format);
+  std::memmove(area_ - window, area_ - window + produced, window);
   return 0;
 }
 
 // Writers need not repeat the central extra field in the local header (one
 // commonly writes a longer local one), so the data start is taken from the
 // local header's own lengths where that header is found.
-uint32_t EntryReader::locateData() {
+uint64_t EntryReader::locateData() {
   uint8_t header[kLocalHeaderSize] = {};
   ZipStream& source = *entry_.source;
   source.Seek(entry_.localHeaderOffset);

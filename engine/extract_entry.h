@@ -20,21 +20,22 @@ namespace extractor {
 // for all its entries, so that small entries cost no allocation.
 struct EntryBuffers {
   std::vector<uint8_t> input;   // chunks read; pending bytes at the start
-  std::vector<uint8_t> output;  // 32 KiB of history, then the output area
+  std::vector<uint8_t> output;  // 64 KiB of history, then the output area
   std::unique_ptr<InflateState> inflate = std::make_unique<InflateState>();
   // Made by the first entry of their method.
   std::unique_ptr<Bzip2Decoder> bzip2;
   std::unique_ptr<LzmaDecoder> lzma;
 };
 
-// 0, or -1 after reporting. After a failure of the data loop the output
-// stream is gone and its file deleted; after an abort at a password prompt
-// it still exists and its file is empty.
+// 0, or -1 after reporting. A failure once the data have begun to be
+// written leaves the output stream gone and its file deleted; one before
+// (a refusal, an abort at a password prompt, a missing first volume)
+// leaves the stream and its file as they were bound.
 int32_t ExtractEntry(ZipEntry& entry, std::unique_ptr<ZipStream>& output,
                      EntryBuffers* buffers = nullptr);
 
 // The password loops: 0 once a password is accepted, -1 after an abort.
-int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint32_t& dataLength,
+int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint64_t& dataLength,
                                  uint8_t* scratch);
 int32_t CheckAesPassword(ZipEntry& entry, AesKey& key);
 

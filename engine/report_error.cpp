@@ -83,11 +83,25 @@ int32_t FailEntry(Zip& zip, int32_t code, std::unique_ptr<ZipStream>& output) {
   return ReportError(zip, code);
 }
 
+namespace {
+
+// The name whole: a NUL would end the text the dialog shows, and a line
+// break would start a line of its own. Control characters become "_", as
+// they do in the file's name.
+std::u16string shownName(std::u16string name) {
+  for (char16_t& c : name) {
+    if (c < 0x20) c = u'_';
+  }
+  return name;
+}
+
+}  // namespace
+
 StringList ComposeWarnings(Zip& zip) {
   StringList lines;
   for (ZipEntry& entry : zip.entries) {
     if (entry.warnings.Count() == 0) continue;
-    lines.Add(entry.fileName + u": " + entry.warnings.Join());
+    lines.Add(shownName(entry.fileName) + u": " + entry.warnings.Join());
     entry.warnings.Clear();
   }
   lines.SetSeparator(u"\r\n");

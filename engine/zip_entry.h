@@ -18,7 +18,7 @@ struct ZipEntry {
   // The archive file; replaced by each volume's stream in turn while the
   // entry's data is read from an archive split into files.
   std::shared_ptr<ZipStream> source;
-  uint32_t compressedSize = 0;
+  uint64_t compressedSize = 0;
   uint32_t crc = 0;
   double dateTime = 0;    // days since 1899-12-30, time of day as the fraction
   int32_t firstDisk = 0;  // 1-based volume of the first data byte; 0 when not spanned
@@ -26,9 +26,9 @@ struct ZipEntry {
   int32_t encryptionKind = 0;    // 0 none, 1 traditional, 2..4 AES (its round count)
   std::u16string fileName;       // empty for a folder entry
   std::u16string directoryName;  // with its trailing separator
-  uint32_t uncompressedSize = 0;
-  uint32_t dataOffset = 0;
-  uint32_t localHeaderOffset = 0;
+  uint64_t uncompressedSize = 0;
+  uint64_t dataOffset = 0;
+  uint64_t localHeaderOffset = 0;
   uint16_t method = 8;
   std::array<uint8_t, 16> verifierBlock{};
   // From the same header; the traditional password check needs both when

@@ -63,7 +63,7 @@ int32_t ZipStream::SetFileName(const std::optional<std::u16string>& name, NameFo
 }
 
 void ZipStream::Seek(int64_t offset) {
-  uint32_t target = static_cast<uint32_t>(std::clamp<int64_t>(offset, 0, UINT32_MAX));
+  uint64_t target = static_cast<uint64_t>(std::max<int64_t>(offset, 0));
   if (!fileBacked_) {
     position_ = std::min(target, dataSize_);
     return;
@@ -72,13 +72,13 @@ void ZipStream::Seek(int64_t offset) {
   if (file) position_ = std::min(target, platform::fileSize(file.get()));
 }
 
-uint32_t ZipStream::Size() const {
+uint64_t ZipStream::Size() const {
   if (!fileBacked_) return dataSize_;
   OpenFile file(path_, FileAccess::Read, Disposition::OpenExisting);
   return file ? platform::fileSize(file.get()) : 0;
 }
 
-int32_t ZipStream::SizeQuery(uint32_t& size) const {
+int32_t ZipStream::SizeQuery(uint64_t& size) const {
   if (!fileBacked_) {
     size = dataSize_;
     return 0;
@@ -91,8 +91,8 @@ int32_t ZipStream::SizeQuery(uint32_t& size) const {
 
 int32_t ZipStream::Read(void* buffer, uint32_t count, bool wait) {
   if (!fileBacked_) {
-    uint32_t available = position_ < dataSize_ ? dataSize_ - position_ : 0;
-    uint32_t n = std::min(count, available);
+    uint64_t available = position_ < dataSize_ ? dataSize_ - position_ : 0;
+    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, available));
     if (n) std::memcpy(buffer, buffer_.data() + position_, n);
     position_ += n;
     return 0;

@@ -38,16 +38,14 @@ class ZipStream {
   void SetOpenMode(int32_t mode) { openMode_ = mode; }
   int32_t OpenMode() const { return openMode_; }
   void SetDeleteOnClose(bool on) { deleteOnClose_ = on; }
-  uint32_t Position() const { return position_; }
+  uint64_t Position() const { return position_; }
   bool IsFileBacked() const { return fileBacked_; }
   size_t Capacity() const { return buffer_.size(); }
 
-  // Negative offsets count as 0. Wider than a position, so that offsets
-  // from 2 GiB up, which every 32-bit archive field can hold, are not
-  // taken as negative.
+  // Negative offsets count as 0.
   void Seek(int64_t offset);
-  uint32_t Size() const;
-  int32_t SizeQuery(uint32_t& size) const;
+  uint64_t Size() const;
+  int32_t SizeQuery(uint64_t& size) const;
   // wait: let the system finish the read's completion before returning.
   int32_t Read(void* buffer, uint32_t count, bool wait = true);
   int32_t Write(const void* buffer, uint32_t count);
@@ -56,13 +54,13 @@ class ZipStream {
  private:
   void growFor(uint32_t count);
 
-  uint32_t position_ = 0;
+  uint64_t position_ = 0;
   bool deleteOnClose_ = false;
   int32_t openMode_ = kOpenAlways;
   std::u16string path_;  // the file's path, when file-backed
   std::optional<std::u16string> fileName_;
   std::vector<uint8_t> buffer_;  // memory storage; its size is the capacity
-  uint32_t dataSize_ = 0;
+  uint64_t dataSize_ = 0;
   bool fileBacked_ = false;
 };
 

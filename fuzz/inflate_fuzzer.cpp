@@ -2,7 +2,7 @@
 // the chunk sizes, input counts and limits taken from the input, against
 // the bit-by-bit reference decoder: after every call both must agree on
 // the result, the bytes written and, while there is no error, the bytes
-// consumed and the bit state.
+// consumed and the bit state. The seed's top bit picks deflate or Deflate64.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -42,8 +42,8 @@ struct Position {
 
 class Driver {
  public:
-  Driver(uint32_t capacity, uint32_t seed, const uint8_t* stream, size_t size)
-      : capacity_(capacity), rng_(seed), stream_(stream), size_(size), dual_(capacity) {}
+  Driver(uint32_t capacity, uint32_t seed, InflateFormat format, const uint8_t* stream, size_t size)
+      : capacity_(capacity), rng_(seed), stream_(stream), size_(size), dual_(capacity, format) {}
 
   void run() {
     for (unsigned pass = 0; pass < kMaxPasses && produced_ < kMaxOutput; pass++) {
@@ -134,7 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Buffers from the smallest the pipeline works with up to about 130 KB.
   uint32_t capacity = 66 * 1024 + input.byte() * 256;
   uint32_t seed = input.word();
-  Driver driver(capacity, seed, input.rest(), input.restSize());
+  const InflateFormat format = seed >> 31 ? InflateFormat::kDeflate64 : InflateFormat::kDeflate;
+  Driver driver(capacity, seed, format, input.rest(), input.restSize());
   driver.run();
   return 0;
 }

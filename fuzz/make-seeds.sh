@@ -91,6 +91,37 @@ crypto("aes-chunks", b"\x01\x03\x05hello\x01\x02\x03\x04" + text[:300])
 crypto("aes-verifier", b"\x02\x01\x02pw\x02\x03pw1\x02pw\x02\x11\x22\x33\x44\x10")
 crypto("traditional", b"\x03\x01\x02pw\x01\x02pw\xaa\xbb\xcc\xdd\x08\x00\xa1" + noise[:40])
 PY
+# Deflate64, which the seed word's top bit selects: a stream from 7z with
+# matches from 40000 bytes back, and a fixed block with length symbol 285.
+python3 -c "import sys; sys.stdout.write(''.join('line %d of the far sample\n' % i for i in range(1400)))" \
+  > "$work/far.txt"
+head -c 10000 /dev/urandom >> "$work/far.txt"
+head -c 30000 "$work/far.txt" >> "$work/far.txt"
+(cd "$work" && 7z a -tzip -mm=Deflate64 "$arch/far64.zip" far.txt >/dev/null)
+python3 - "$arch/far64.zip" <<'PY'
+import struct, sys, zipfile
+path = sys.argv[1]
+data = open(path, "rb").read()
+info = zipfile.ZipFile(path).infolist()[0]
+names, extra = struct.unpack("<HH", data[info.header_offset + 26:info.header_offset + 30])
+start = info.header_offset + 30 + names + extra
+stream = data[start:start + info.compress_size]
+open("corpus/inflate/deflate64-far", "wb").write(b"\x00\x01\x02\x03\x84" + stream)
+
+bits = []
+def put(value, count):  # first bit lowest
+    bits.extend((value >> i) & 1 for i in range(count))
+def code(codeword, count):  # Huffman code, first bit highest
+    bits.extend((codeword >> i) & 1 for i in reversed(range(count)))
+put(1, 1); put(1, 2)          # final fixed block
+code(0x30 + ord("a"), 8)      # literal "a"
+code(0xC0 + 285 - 280, 8)     # length 3 + 60000
+put(60000, 16)
+code(0, 5)                    # distance 1
+code(0, 7)                    # end of block
+raw = bytes(sum(b << i for i, b in enumerate(bits[k:k + 8])) for k in range(0, len(bits), 8))
+open("corpus/inflate/deflate64-long", "wb").write(b"\x00\x05\x06\x07\x88" + raw)
+PY
 echo "seeds: $(ls corpus/* | wc -l) files, $(du -sk corpus | cut -f1) KiB"
 
 # bzip2 and LZMA streams with the targets' control bytes in front: bzip2

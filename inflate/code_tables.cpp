@@ -12,6 +12,8 @@ uint32_t distExtra[32];
 
 LitLenTable fixedLitLen;
 DistTable fixedDist;
+LitLenTable fixedLitLen64;
+DistTable fixedDist64;
 
 namespace {
 
@@ -20,8 +22,12 @@ void buildFixedTables() {
   for (unsigned s = 0; s < 288; ++s) lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
   buildDecodeTable(lengths, 288, Alphabet::kLitLen, kLitLenTableBits, fixedLitLen.entries,
                    fixedLitLen.code);
+  buildDecodeTable(lengths, 288, Alphabet::kDeflate64LitLen, kLitLenTableBits,
+                   fixedLitLen64.entries, fixedLitLen64.code);
   for (unsigned s = 0; s < 32; ++s) lengths[s] = 5;
   buildDecodeTable(lengths, 32, Alphabet::kDist, kDistTableBits, fixedDist.entries, fixedDist.code);
+  buildDecodeTable(lengths, 32, Alphabet::kDeflate64Dist, kDistTableBits, fixedDist64.entries,
+                   fixedDist64.code);
 }
 
 }  // namespace

@@ -11,9 +11,16 @@ namespace extractor {
 extern uint32_t lengthBase[288];
 extern uint32_t lengthExtra[288];
 
-// Indexed by distance code 0..31; 30 and 31 follow the rule of the others
-// but decoding rejects them.
+// Indexed by distance code 0..31; 30 and 31 follow the rule of the others,
+// and only Deflate64 accepts them.
 extern uint32_t distBase[32];
 extern uint32_t distExtra[32];
+
+// Deflate64's length symbol 285, in place of deflate's length 258: lengths
+// 3 to 65538.
+constexpr unsigned kDeflate64LengthSymbol = 285;
+constexpr uint32_t kDeflate64LengthBase = 3;
+constexpr unsigned kDeflate64LengthExtra = 16;
+constexpr uint32_t kDeflate64MaxLength = kDeflate64LengthBase + 0xFFFF;
 
 }  // namespace extractor

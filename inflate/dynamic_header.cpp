@@ -83,7 +83,8 @@ Outcome readCodeLengths(BitInput& in, const CodeLengthCode& clc, uint8_t* length
 
 }  // namespace
 
-Outcome readDynamicHeader(BitInput& in, LitLenTable& litLen, DistTable& dist) {
+Outcome readDynamicHeader(BitInput& in, InflateFormat format, LitLenTable& litLen,
+                          DistTable& dist) {
   if (!in.need(14)) return Outcome::kStop;
   const unsigned litLenCount = in.take(5) + 257;
   const unsigned distCount = in.take(5) + 1;
@@ -107,10 +108,13 @@ Outcome readDynamicHeader(BitInput& in, LitLenTable& litLen, DistTable& dist) {
   outcome = readCodeLengths(in, clc, distLengths, distCount, false);
   if (outcome != Outcome::kContinue) return outcome;
 
-  if (!buildDecodeTable(litLenLengths, litLenCount, Alphabet::kLitLen, kLitLenTableBits,
-                        litLen.entries, litLen.code) ||
-      !buildDecodeTable(distLengths, distCount, Alphabet::kDist, kDistTableBits, dist.entries,
-                        dist.code)) {
+  const bool deflate64 = format == InflateFormat::kDeflate64;
+  if (!buildDecodeTable(litLenLengths, litLenCount,
+                        deflate64 ? Alphabet::kDeflate64LitLen : Alphabet::kLitLen,
+                        kLitLenTableBits, litLen.entries, litLen.code) ||
+      !buildDecodeTable(distLengths, distCount,
+                        deflate64 ? Alphabet::kDeflate64Dist : Alphabet::kDist, kDistTableBits,
+                        dist.entries, dist.code)) {
     return Outcome::kError;
   }
   return Outcome::kContinue;

@@ -8,5 +8,7 @@ namespace extractor {
 
 extern LitLenTable fixedLitLen;
 extern DistTable fixedDist;
+extern LitLenTable fixedLitLen64;
+extern DistTable fixedDist64;
 
 }  // namespace extractor

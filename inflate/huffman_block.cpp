@@ -11,8 +11,14 @@ namespace extractor {
 namespace {
 
 // Margin of output the fast loop keeps for a whole match and its word
-// overwrite.
+// overwrite. Deflate64's long lengths check their own room.
 constexpr uint32_t kFastOutputMargin = kMaxMatchLength + kMatchOverwrite;
+
+template <bool kDeflate64>
+constexpr unsigned kLastDistanceCode = kDeflate64 ? 31 : 29;
+
+static_assert(kOutputRoom >= kDeflate64MaxLength + kMatchOverwrite,
+              "a long match started just below the limit fits in the room");
 
 // Entries that need more than the primary lookup: a subtable pointer or a
 // special entry.
@@ -76,7 +82,7 @@ bool walkSymbol(BitInput& in, const CanonicalCode& code, unsigned& symbol) {
 
 // One symbol, bit by bit and with every check: near the ends of input and
 // output, and for codes the tables leave to the walk.
-template <bool kFixed>
+template <bool kFixed, bool kDeflate64>
 Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const CanonicalCode& dist) {
   if (!withinBudget<kFixed>(c)) return Outcome::kStop;
   if (c.outPos() + uint64_t{kMaxMatchLength} > c.room) return Outcome::kStop;
@@ -88,11 +94,15 @@ Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const Canon
     return Outcome::kContinue;
   }
   if (symbol == 256) return Outcome::kBlockEnd;
-  if (!c.in.need(lengthExtra[symbol])) return c.in.rewind(start), Outcome::kStop;
-  uint32_t length = lengthBase[symbol] + c.in.take(lengthExtra[symbol]);
+  const bool longLength = kDeflate64 && symbol == kDeflate64LengthSymbol;
+  const unsigned extra = longLength ? kDeflate64LengthExtra : lengthExtra[symbol];
+  if (!c.in.need(extra)) return c.in.rewind(start), Outcome::kStop;
+  uint32_t length = (longLength ? kDeflate64LengthBase : lengthBase[symbol]) + c.in.take(extra);
+  if (longLength && c.outPos() + uint64_t{length} > c.room)
+    return c.in.rewind(start), Outcome::kStop;
   unsigned code;
   if (!walkSymbol(c.in, dist, code)) return c.in.rewind(start), Outcome::kStop;
-  if (code > 29) return Outcome::kError;
+  if (code > kLastDistanceCode<kDeflate64>) return Outcome::kError;
   if (!c.in.need(distExtra[code])) return c.in.rewind(start), Outcome::kStop;
   uint32_t distance = distBase[code] + c.in.take(distExtra[code]);
   copyMatchExact(c.out, distance, length);
@@ -133,7 +143,7 @@ constexpr unsigned kSymbolsPerTest = kFixed ? 1 : kLiteralsPerRefill<kFixed> + 1
 // Decodes while every symbol's bits are buffered and its output fits without
 // a test; returns true at the end of the block. Otherwise it leaves the
 // context before the first symbol it did not decode, for decodeCarefully.
-template <bool kFixed, bool kBitField>
+template <bool kFixed, bool kBitField, bool kDeflate64>
 INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
                                       const DistTable& dist) {
   constexpr unsigned kLiterals = kLiteralsPerRefill<kFixed>;
@@ -146,8 +156,10 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
                                               c.room - kFastOutputMargin - kSymbols + 1);
   const uint8_t* const outFastEnd = c.output + fastEnd;
   // A refill reads 8 bytes, and a second refill may follow the first
-  // without a test.
-  const uint8_t* const inFastEnd = c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, 14);
+  // without a test; in Deflate64 a long length's distance takes a third.
+  constexpr std::ptrdiff_t kInputMargin = kDeflate64 ? 21 : 14;
+  const uint8_t* const inFastEnd =
+      c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, kInputMargin);
   const uint8_t* const inStart = c.in.start;
   const bool inputBudget = kFixed && !c.inputComplete;
   const uint32_t inputBudgetEnd = c.limit - 5;
@@ -193,10 +205,46 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
     c.in.next = next;
     c.out = out;
   };
+  // Deflate64's length symbol 285: its codeword and 16 extra bits, then a
+  // distance code and 14 extra bits, may need 60 bits, more than a refill
+  // leaves, so the distance is read after a refill of its own. Such a
+  // match, up to 65538 bytes, checks its own room. Returns false, with
+  // everything as before the symbol, when the match does not fit or its
+  // distance needs the walk.
+  auto longMatch = [&]() INFLATE_LAMBDA_INLINE {
+    const unsigned codewordLength = static_cast<uint8_t>(entry);
+    const uint32_t length =
+        kDeflate64LengthBase + static_cast<uint32_t>((bits >> codewordLength) & 0xFFFF);
+    if (uint64_t{length} + kMatchOverwrite > c.room - static_cast<uint64_t>(out - c.output)) {
+      return false;
+    }
+    const uint64_t bitsBefore = bits;
+    const uint32_t countBefore = count;
+    const uint8_t* const nextBefore = next;
+    bits >>= codewordLength + kDeflate64LengthExtra;
+    count -= codewordLength + kDeflate64LengthExtra;
+    refill();
+    uint32_t distEntry = distEntries[bits & ((1u << kDistTableBits) - 1)];
+    if (distEntry & kEntrySubtable) {
+      distEntry = subtableEntry<kDistTableBits>(distEntries, distEntry, bits);
+    }
+    if (distEntry & kEntrySpecial) {
+      bits = bitsBefore;
+      count = countBefore;
+      next = nextBefore;
+      return false;
+    }
+    const uint32_t distance = distanceValue(distEntry, bits);
+    consume(distEntry);
+    copyMatchFast(out, distance, length);
+    out += length;
+    return true;
+  };
   if (!roomForFastSymbol()) return false;
 
   // A refill leaves at least 56 bits: a literal/length code, its extra bits,
-  // a distance code and its extra bits take at most 48. The next symbol's
+  // a distance code and its extra bits take at most 48 (49 in Deflate64,
+  // whose long lengths are read apart). The next symbol's
   // entry is looked up before the current one is finished, so that the
   // loads overlap.
   refill();
@@ -233,6 +281,12 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
         }
       }
       if (entry & kEntrySpecial) {
+        if (kDeflate64 && (entry >> 16) == kSpecialLongLength) {
+          if (!longMatch() || !roomForFastSymbol()) break;
+          refill();
+          entry = primaryLitLen();
+          continue;
+        }
         if ((entry >> 16) != kSpecialEndOfBlock) break;
         consume(entry);
         save();
@@ -263,7 +317,7 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
       break;
     }
     // The refill before the length left all 64 bits of the buffer holding
-    // input, and a match takes at most 48 of them: the 16 after it look
+    // input, and a match takes at most 49 of them: the 15 after it look
     // up the next entry without waiting for this refill, which only puts
     // the same bits there again.
     entry = primaryLitLen();
@@ -275,34 +329,34 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
   return false;
 }
 
-template <bool kFixed>
+template <bool kFixed, bool kDeflate64>
 bool decodeFastPortable(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
-  return decodeFast<kFixed, false>(c, litLen, dist);
+  return decodeFast<kFixed, false, kDeflate64>(c, litLen, dist);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 // The same loop where BMI1's bit-field extraction and BMI2's shifts and
 // masks shorten it.
-template <bool kFixed>
+template <bool kFixed, bool kDeflate64>
 __attribute__((target("bmi,bmi2"))) bool decodeFastBmi2(StepContext& c, const LitLenTable& litLen,
                                                         const DistTable& dist) {
-  return decodeFast<kFixed, true>(c, litLen, dist);
+  return decodeFast<kFixed, true, kDeflate64>(c, litLen, dist);
 }
 #endif
 
 bool fastLoopUsesBmi2 = false;
 
-template <bool kFixed>
+template <bool kFixed, bool kDeflate64>
 Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
   for (;;) {
 #if defined(__x86_64__) || defined(__i386__)
-    const bool ended = fastLoopUsesBmi2 ? decodeFastBmi2<kFixed>(c, litLen, dist)
-                                        : decodeFastPortable<kFixed>(c, litLen, dist);
+    const bool ended = fastLoopUsesBmi2 ? decodeFastBmi2<kFixed, kDeflate64>(c, litLen, dist)
+                                        : decodeFastPortable<kFixed, kDeflate64>(c, litLen, dist);
 #else
-    const bool ended = decodeFastPortable<kFixed>(c, litLen, dist);
+    const bool ended = decodeFastPortable<kFixed, kDeflate64>(c, litLen, dist);
 #endif
     if (ended) return Outcome::kBlockEnd;
-    Outcome outcome = decodeCarefully<kFixed>(c, litLen.code, dist.code);
+    Outcome outcome = decodeCarefully<kFixed, kDeflate64>(c, litLen.code, dist.code);
     if (outcome != Outcome::kContinue) return outcome;
   }
 }
@@ -319,12 +373,16 @@ bool selectFastLoop(bool allowBmi2) {
   return fastLoopUsesBmi2;
 }
 
-Outcome decodeFixedBlock(StepContext& c) {
-  return decodeBlock<true>(c, fixedLitLen, fixedDist);
+Outcome decodeFixedBlock(StepContext& c, InflateFormat format) {
+  if (format == InflateFormat::kDeflate64)
+    return decodeBlock<true, true>(c, fixedLitLen64, fixedDist64);
+  return decodeBlock<true, false>(c, fixedLitLen, fixedDist);
 }
 
-Outcome decodeDynamicBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
-  return decodeBlock<false>(c, litLen, dist);
+Outcome decodeDynamicBlock(StepContext& c, InflateFormat format, const LitLenTable& litLen,
+                           const DistTable& dist) {
+  if (format == InflateFormat::kDeflate64) return decodeBlock<false, true>(c, litLen, dist);
+  return decodeBlock<false, false>(c, litLen, dist);
 }
 
 }  // namespace extractor

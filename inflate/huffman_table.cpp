@@ -10,6 +10,11 @@ namespace {
 // The entry of a symbol reached after `length` bits.
 uint32_t codeEntry(Alphabet alphabet, unsigned symbol, unsigned length) {
   switch (alphabet) {
+    case Alphabet::kDeflate64LitLen:
+      if (symbol == kDeflate64LengthSymbol) {
+        return kEntrySpecial | kSpecialLongLength << 16 | length;
+      }
+      return codeEntry(Alphabet::kLitLen, symbol, length);
     case Alphabet::kLitLen:
       if (symbol < 256) return kEntryLiteral | symbol << 16 | kLitLenTableBits << 8 | length;
       if (symbol == 256) return kEntrySpecial | kSpecialEndOfBlock << 16 | length;
@@ -17,6 +22,9 @@ uint32_t codeEntry(Alphabet alphabet, unsigned symbol, unsigned length) {
              (length + lengthExtra[symbol]);
     case Alphabet::kDist:
       if (symbol > 29) return kEntrySpecial | kSpecialWalk << 16 | length;
+      return codeEntry(Alphabet::kDeflate64Dist, symbol, length);
+    case Alphabet::kDeflate64Dist:
+      // Bases from 32769 set bit 31, which nothing tests in a distance entry.
       return distBase[symbol] << 16 | length << 8 | (length + distExtra[symbol]);
     case Alphabet::kCodeLength:
       break;
@@ -47,8 +55,10 @@ unsigned reverseBits(unsigned value, unsigned count) {
 unsigned tableCapacity(Alphabet alphabet, unsigned primaryBits) {
   switch (alphabet) {
     case Alphabet::kLitLen:
+    case Alphabet::kDeflate64LitLen:
       return kLitLenTableSize;
     case Alphabet::kDist:
+    case Alphabet::kDeflate64Dist:
       return kDistTableSize;
     case Alphabet::kCodeLength:
       break;

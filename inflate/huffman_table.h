@@ -24,8 +24,11 @@ constexpr uint32_t kEntrySpecial = 0x2000;
 // Values of special entries.
 constexpr uint32_t kSpecialEndOfBlock = 0;
 // Needs the bit-by-bit walk: an incomplete code whose walk does not end
-// within the primary bits, or a distance code above 29.
+// within the primary bits, or a distance code the format rejects.
 constexpr uint32_t kSpecialWalk = 1;
+// Deflate64's length symbol 285, whose 16 extra bits and distance may take
+// more bits than one refill leaves; bits 0-7 hold its codeword length.
+constexpr uint32_t kSpecialLongLength = 2;
 
 constexpr unsigned kLitLenTableBits = 11;
 constexpr unsigned kDistTableBits = 8;
@@ -64,7 +67,7 @@ struct DistTable {
 };
 
 // Which alphabet a table decodes; it decides the entry of each symbol.
-enum class Alphabet { kLitLen, kDist, kCodeLength };
+enum class Alphabet { kLitLen, kDist, kDeflate64LitLen, kDeflate64Dist, kCodeLength };
 
 // Builds the canonical code of lengths[0..count) and its decode table.
 // Returns false for an over-subscribed set of lengths, which no prefix code

@@ -36,7 +36,7 @@ Outcome startBlock(StepContext& c, InflateState& state) {
       outcome = copyStoredBlock(c);
       break;
     case 2:
-      outcome = readDynamicHeader(c.in, state.litLen, state.dist);
+      outcome = readDynamicHeader(c.in, state.format, state.litLen, state.dist);
       break;
     case 3:
       return Outcome::kError;
@@ -71,11 +71,11 @@ ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCo
     switch (state.blockState) {
       case 2:
       case 3:
-        outcome = decodeFixedBlock(c);
+        outcome = decodeFixedBlock(c, state.format);
         break;
       case 4:
       case 5:
-        outcome = decodeDynamicBlock(c, state.litLen, state.dist);
+        outcome = decodeDynamicBlock(c, state.format, state.litLen, state.dist);
         break;
       default:
         outcome = Outcome::kStop;

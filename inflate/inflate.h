@@ -1,5 +1,5 @@
-// Deflate (RFC 1951) decoder driven step by step by the entry pipeline,
-// which owns all buffers.
+// Deflate (RFC 1951) and Deflate64 decoder driven step by step by the entry
+// pipeline, which owns all buffers.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +11,22 @@ namespace extractor {
 
 constexpr int32_t kBlockHeaderNext = 8;
 
+// Deflate64 (ZIP method 9) is deflate with a 64 KiB window: distance codes
+// 30 and 31 are in use, and length symbol 285 takes 16 extra bits.
+enum class InflateFormat : uint8_t { kDeflate, kDeflate64 };
+
+// How far back a match of the format may reach.
+constexpr uint32_t windowSize(InflateFormat format) {
+  return format == InflateFormat::kDeflate64 ? 65536 : 32768;
+}
+
 // One entry's decoder state, kept by its pipeline between calls.
 struct InflateState {
   uint32_t inPos = 0;   // index in input of the next byte not yet taken into bitBuffer
   uint32_t outPos = 0;  // index in outputArea of the next byte to write
   // kBlockHeaderNext, else 2 * BTYPE + BFINAL of the block being decoded (2..5).
   int32_t blockState = kBlockHeaderNext;
+  InflateFormat format = InflateFormat::kDeflate;
   uint32_t bitBuffer = 0;  // the unread rest of the last loaded byte, next bit lowest
   uint8_t bitCount = 0;    // bits in bitBuffer, below 8 between calls
   // Codes of the current dynamic block.
@@ -33,10 +43,10 @@ constexpr uint32_t kOutputRoom = 66560;
 
 // Decodes from input[inPos..inputCount) into outputArea from outPos on,
 // until a block ends, a stored block has been copied or the budget given by
-// limit is used up. outputArea[-32768..-1] hold the entry's most recent
-// output. Writes stay below outputArea + limit + kOutputRoom. When the input
-// might run short the call ends before the symbol concerned, with the state
-// as if it had stopped there. Returns zipErrNotZipFile on a format error.
+// limit is used up. The windowSize(state.format) bytes in front of
+// outputArea hold the entry's most recent output. Writes stay below outputArea + limit +
+// kOutputRoom. When the input might run short the call ends before the symbol concerned, with the
+// state as if it had stopped there. Returns zipErrNotZipFile on a format error.
 ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCount,
                      uint8_t* outputArea, uint32_t limit);
 

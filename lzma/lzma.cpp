@@ -29,7 +29,7 @@ uint32_t load32(const uint8_t* p) {
 LzmaDecoder::LzmaDecoder() = default;
 LzmaDecoder::~LzmaDecoder() = default;
 
-void LzmaDecoder::reset(uint32_t uncompressedSize, bool endMarker) {
+void LzmaDecoder::reset(uint64_t uncompressedSize, bool endMarker) {
   uncompressedSize_ = uncompressedSize;
   endMarker_ = endMarker;
   headerRead_ = false;
@@ -55,7 +55,8 @@ LzmaDecoder::Outcome LzmaDecoder::readHeader(const uint8_t*& in, const uint8_t* 
   pb_ = d / 5;
 
   // A large stated dictionary costs nothing on a small entry.
-  const uint32_t want = std::max(std::min(statedDictionary, uncompressedSize_), kMinDictionary);
+  const uint32_t want = static_cast<uint32_t>(
+      std::max<uint64_t>(std::min<uint64_t>(statedDictionary, uncompressedSize_), kMinDictionary));
   if (want > dictCapacity_) {
     dict_.reset();
     dict_.reset(new (std::nothrow) uint8_t[want]);
@@ -116,12 +117,12 @@ ZipError LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool input
     const uint32_t start = dictPos_;
     uint32_t limit = std::min(dictSize_, start + std::min(outputLimit - outPos, dictSize_));
     if (!endMarker_) {
-      const uint32_t left = uncompressedSize_ - produced_;
+      const uint64_t left = uncompressedSize_ - produced_;
       if (left == 0) {
         finished_ = true;
         break;
       }
-      if (left < limit - start) limit = start + left;
+      if (left < limit - start) limit = start + static_cast<uint32_t>(left);
     }
     if (matchLeft_ != 0) copyMatch(limit);
 

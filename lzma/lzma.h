@@ -26,7 +26,7 @@ class LzmaDecoder {
   // Starts an entry of uncompressedSize bytes. With endMarker (flag bit 1)
   // the data end with the end marker; otherwise after uncompressedSize
   // bytes.
-  void reset(uint32_t uncompressedSize, bool endMarker);
+  void reset(uint64_t uncompressedSize, bool endMarker);
 
   // Decodes input[inPos..inputCount) into output[outPos..outputLimit) and
   // advances both positions. inputComplete says no more input will follow;
@@ -55,11 +55,11 @@ class LzmaDecoder {
   uint32_t dictPos_ = 0;
   bool dictFull_ = false;  // dictPos_ has wrapped at least once
 
-  uint32_t uncompressedSize_ = 0;
+  uint64_t uncompressedSize_ = 0;
   bool endMarker_ = false;
   bool headerRead_ = false;
   bool finished_ = false;
-  uint32_t produced_ = 0;  // bytes decoded so far, modulo 2^32
+  uint64_t produced_ = 0;  // bytes decoded so far
 
   uint32_t range_ = 0;
   uint32_t code_ = 0;

@@ -47,7 +47,8 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
   const uint32_t literalPosMask = (1u << lp_) - 1;
   const unsigned lc = lc_;
   uint32_t pos = dictPos_;
-  uint32_t total = produced_;
+  const uint32_t start = pos;
+  uint32_t total = static_cast<uint32_t>(produced_);  // for the low bits only
   unsigned state = state_;
   uint32_t rep0 = rep_[0], rep1 = rep_[1], rep2 = rep_[2], rep3 = rep_[3];
   Outcome outcome = Outcome::kDone;
@@ -82,7 +83,7 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
 
     unsigned length;
     if (rc.bit(m.isRep[state])) {
-      if (total == 0 && !dictFull_) {
+      if (pos == 0 && !dictFull_) {
         outcome = Outcome::kError;
         break;
       }
@@ -153,7 +154,7 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
 
   coder = rc;
   dictPos_ = pos;
-  produced_ = total;
+  produced_ += pos - start;
   state_ = state;
   rep_[0] = rep0;
   rep_[1] = rep1;

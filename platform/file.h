@@ -34,12 +34,12 @@ void closeFile(FileHandle file);
 // Reads count bytes at offset; waits alertably for completion when asked.
 // Nothing tells how much was transferred: bytes past the end of the file
 // keep whatever the buffer held.
-void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bool wait);
+void readFile(FileHandle file, uint64_t offset, void* buffer, uint32_t count, bool wait);
 
 // Writes count bytes at offset; false when the write call fails.
-bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t count);
+bool writeFile(FileHandle file, uint64_t offset, const void* buffer, uint32_t count);
 
-uint32_t fileSize(FileHandle file);
+uint64_t fileSize(FileHandle file);
 
 bool deleteFile(const std::u16string& path);
 

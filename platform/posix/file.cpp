@@ -53,9 +53,9 @@ void closeFile(FileHandle file) {
   if (file) ::close(fdOf(file));
 }
 
-void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bool) {
+void readFile(FileHandle file, uint64_t offset, void* buffer, uint32_t count, bool) {
   auto* out = static_cast<char*>(buffer);
-  off_t at = offset;
+  off_t at = static_cast<off_t>(offset);
   while (count > 0) {
     ssize_t got = pread(fdOf(file), out, count, at);
     if (got <= 0) return;
@@ -65,10 +65,10 @@ void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bo
   }
 }
 
-bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t count) {
+bool writeFile(FileHandle file, uint64_t offset, const void* buffer, uint32_t count) {
   if (!file) return false;
   auto* in = static_cast<const char*>(buffer);
-  off_t at = offset;
+  off_t at = static_cast<off_t>(offset);
   while (count > 0) {
     ssize_t put = pwrite(fdOf(file), in, count, at);
     if (put <= 0) return false;
@@ -79,10 +79,10 @@ bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t co
   return true;
 }
 
-uint32_t fileSize(FileHandle file) {
+uint64_t fileSize(FileHandle file) {
   struct stat st;
   if (fstat(fdOf(file), &st) != 0) return 0;
-  return static_cast<uint32_t>(st.st_size);
+  return static_cast<uint64_t>(st.st_size);
 }
 
 bool deleteFile(const std::u16string& path) {

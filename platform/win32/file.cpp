@@ -39,10 +39,14 @@ HANDLE handleOf(FileHandle file) {
   return static_cast<HANDLE>(file);
 }
 
-// With a high part given, offsets from 2 GiB up are not taken as negative.
-void moveTo(HANDLE h, uint32_t offset) {
-  LONG high = 0;
+void moveTo(HANDLE h, uint64_t offset) {
+  LONG high = static_cast<LONG>(offset >> 32);
   SetFilePointer(h, static_cast<LONG>(offset), &high, FILE_BEGIN);
+}
+
+void setOffset(OVERLAPPED& record, uint64_t offset) {
+  record.Offset = static_cast<DWORD>(offset);
+  record.OffsetHigh = static_cast<DWORD>(offset >> 32);
 }
 
 }  // namespace
@@ -57,7 +61,7 @@ void closeFile(FileHandle file) {
   if (file) CloseHandle(handleOf(file));
 }
 
-void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bool wait) {
+void readFile(FileHandle file, uint64_t offset, void* buffer, uint32_t count, bool wait) {
   HANDLE h = handleOf(file);
   moveTo(h, offset);
   if (!isNT()) {
@@ -66,7 +70,7 @@ void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bo
     return;
   }
   OVERLAPPED record{};
-  record.Offset = offset;
+  setOffset(record, offset);
   ReadFileEx(h, buffer, count, &record, ignoreCompletion);
   // The handle is not overlapped, so the read has completed already; the
   // alertable wait lets the queued completion routine run while the record
@@ -74,7 +78,7 @@ void readFile(FileHandle file, uint32_t offset, void* buffer, uint32_t count, bo
   if (wait) WaitForSingleObjectEx(h, 10000, TRUE);
 }
 
-bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t count) {
+bool writeFile(FileHandle file, uint64_t offset, const void* buffer, uint32_t count) {
   HANDLE h = handleOf(file);
   moveTo(h, offset);
   if (!isNT()) {
@@ -82,14 +86,17 @@ bool writeFile(FileHandle file, uint32_t offset, const void* buffer, uint32_t co
     return WriteFile(h, buffer, count, &put, nullptr) != 0;
   }
   OVERLAPPED record{};
-  record.Offset = offset;
+  setOffset(record, offset);
   BOOL ok = WriteFileEx(h, buffer, count, &record, ignoreCompletion);
   if (ok) WaitForSingleObjectEx(h, 10000, TRUE);
   return ok != 0;
 }
 
-uint32_t fileSize(FileHandle file) {
-  return GetFileSize(handleOf(file), nullptr);
+uint64_t fileSize(FileHandle file) {
+  DWORD high = 0;
+  DWORD low = GetFileSize(handleOf(file), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
+  return uint64_t{high} << 32 | low;
 }
 
 bool deleteFile(const std::u16string& path) {

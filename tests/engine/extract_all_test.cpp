@@ -102,10 +102,22 @@ TEST_F(ExtractTest, NamesThatWouldLeaveTheDestinationAreKeptInside) {
       "//server/share/unc10.txt",
       "\\\\?\\C:\\unc11.txt",
       "sub/.../dots12.txt",
+      "C:///tmp/moo13.txt",
   };
   const char* expected[] = {
-      "escape1.txt", "escape2.txt", "a/escape3.txt", "abs4.txt",  "abs5.txt",  "abs6.txt",
-      "abs7.txt",    "abs8.txt",    "unc9.txt",      "unc10.txt", "unc11.txt", "sub/dots12.txt",
+      "escape1.txt",
+      "escape2.txt",
+      "a/escape3.txt",
+      "abs4.txt",
+      "abs5.txt",
+      "abs6.txt",
+      "abs7.txt",
+      "abs8.txt",
+      "server/share/unc9.txt",
+      "server/share/unc10.txt",
+      "unc11.txt",
+      "sub/dots12.txt",
+      "tmp/moo13.txt",
   };
   ZipBuilder b;
   for (const char* name : names) b.entries.push_back(storedEntry(name, bytesOf(name)));

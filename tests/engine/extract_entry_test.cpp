@@ -180,7 +180,7 @@ TEST_F(ExtractTest, StreamedEntriesCheckTheTimeByte) {
   EXPECT_EQ(window.passwordDialogs, 0);
 }
 
-TEST_F(ExtractTest, CancelAtThePasswordPromptAbortsAndLeavesAnEmptyFile) {
+TEST_F(ExtractTest, CancelAtThePasswordPromptAbortsAndLeavesNoFile) {
   ZipBuilder b;
   BuiltEntry e = storedEntry("locked.txt", bytesOf("locked"));
   encryptTraditional(e, "pw");
@@ -188,7 +188,7 @@ TEST_F(ExtractTest, CancelAtThePasswordPromptAbortsAndLeavesAnEmptyFile) {
   b.entries.push_back(storedEntry("after.txt", bytesOf("after")));
   EXPECT_EQ(extract(b, false, u"nope"), -1);
   EXPECT_EQ(zip.lastErrorText, u"Unzip Operation Aborted");
-  EXPECT_EQ(fs::file_size(out("locked.txt")), 0u);
+  EXPECT_FALSE(fs::exists(out("locked.txt")));
   EXPECT_FALSE(fs::exists(out("after.txt")));
   EXPECT_EQ(zip.abortRequest, 0);
 }

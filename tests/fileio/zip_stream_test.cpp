@@ -101,17 +101,27 @@ TEST(ZipStreamFile, WritesAndReadsAtThePosition) {
   EXPECT_EQ(s->Position(), 15u);
 }
 
-TEST(ZipStreamFile, PositionsFromTwoGibibytesUpAreReachable) {
+TEST(ZipStreamFile, PositionsFromTwoAndFourGibibytesUpAreReachable) {
   TempDir dir;
   writeBytes(dir.path() / "big.bin", bytesOf("head"));
-  fs::resize_file(dir.path() / "big.bin", 3ull << 30);  // sparse
+  fs::resize_file(dir.path() / "big.bin", 5ull << 30);  // sparse
   auto s = fileStream(dir.wide("big.bin"), ZipStream::kOpenExisting, Form::Volume);
-  s->Seek(int64_t{5} << 29);
-  EXPECT_EQ(s->Position(), 5u << 29);
-  char out[4] = {1, 1, 1, 1};
-  EXPECT_EQ(s->Read(out, 4), 0);
-  EXPECT_EQ(out[0], 0);
-  EXPECT_EQ(s->Size(), 3u << 30);
+  EXPECT_EQ(s->Size(), 5ull << 30);
+  uint64_t size = 0;
+  EXPECT_EQ(s->SizeQuery(size), 0);
+  EXPECT_EQ(size, 5ull << 30);
+  for (uint64_t at : {5ull << 29, (4ull << 30) + 7}) {
+    s->Seek(static_cast<int64_t>(at));
+    EXPECT_EQ(s->Position(), at);
+    EXPECT_EQ(s->Write("mark", 4), 0);
+    s->Seek(static_cast<int64_t>(at));
+    char out[4] = {};
+    EXPECT_EQ(s->Read(out, 4), 0);
+    EXPECT_EQ(std::string(out, 4), "mark");
+    EXPECT_EQ(s->Position(), at + 4);
+  }
+  s->Seek(int64_t{6} << 30);
+  EXPECT_EQ(s->Position(), 5ull << 30);
 }
 
 TEST(ZipStreamFile, TruncateEmptiesTheFile) {
@@ -133,7 +143,7 @@ TEST(ZipStreamFile, VanishedFileFailsReadsAndQueriesButNotSeekOrSize) {
   s->Seek(7);
   EXPECT_EQ(s->Position(), 3u);
   EXPECT_EQ(s->Size(), 0u);
-  uint32_t size = 99;
+  uint64_t size = 99;
   EXPECT_EQ(s->SizeQuery(size), 1);
   EXPECT_EQ(size, 99u);
   char out[4];

@@ -368,6 +368,9 @@ CANCEL_WAYS = [
     ("aes-4", [step("dialog-click", CANCEL)]),
     ("traditional", [step("dialog-escape")]),
     ("aes-4", [step("dialog-close")]),
+    ("traditional", [step("dialog-set-text", PASSWORD, "wrong guess"), step("dialog-click", OK),
+                     step("dialog-gone", DIALOG_MS), step("dialog", "Password Required", RUN_MS),
+                     step("screenshot", "password-again"), step("dialog-click", CANCEL)]),
 ]
 
 
@@ -380,6 +383,10 @@ def password_cancel(harness, index, kind, leave):
             ABORTED, "error-aborted" if index == 0 else None) + [
         step("no-dialog", "*", 1000)] + closing()
     case.run(steps, WINDOW_MS + 3 * RUN_MS)
+    # The entry asked about is not left behind, not even as an empty file.
+    for folder, _, files in os.walk(case.destination):
+        case.problems += ["left behind: " + os.path.relpath(os.path.join(folder, name),
+                                                            case.destination) for name in files]
     return case
 
 

@@ -8,6 +8,9 @@
 namespace extractor::testing {
 namespace {
 
+// Long Deflate64 matches would otherwise make outputs of many megabytes.
+constexpr size_t kDeflate64OutputCap = 600000;
+
 constexpr uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 unsigned extraBitsOf(unsigned codeLengthSymbol) {
@@ -53,10 +56,11 @@ std::vector<uint16_t> canonicalCodes(const std::vector<uint8_t>& lengths) {
   return codes;
 }
 
-void lengthSymbol(unsigned length, unsigned& symbol, unsigned& extraBits, unsigned& extra) {
-  const auto& t = reference::codeTables();
+void lengthSymbol(unsigned length, unsigned& symbol, unsigned& extraBits, unsigned& extra,
+                  InflateFormat format) {
+  const auto& t = reference::codeTables(format);
   symbol = 285;
-  if (length < 258) {
+  if (format == InflateFormat::kDeflate64 ? length <= 258 : length < 258) {
     symbol = 257;
     while (symbol < 284 && t.lengthBase[symbol + 1] <= length) ++symbol;
   }
@@ -64,10 +68,11 @@ void lengthSymbol(unsigned length, unsigned& symbol, unsigned& extraBits, unsign
   extra = length - t.lengthBase[symbol];
 }
 
-void distanceCode(unsigned distance, unsigned& code, unsigned& extraBits, unsigned& extra) {
-  const auto& t = reference::codeTables();
+void distanceCode(unsigned distance, unsigned& code, unsigned& extraBits, unsigned& extra,
+                  InflateFormat format) {
+  const auto& t = reference::codeTables(format);
   code = 0;
-  while (code < 29 && t.distBase[code + 1] <= distance) ++code;
+  while (code < t.lastDistanceCode && t.distBase[code + 1] <= distance) ++code;
   extraBits = t.distExtra[code];
   extra = distance - t.distBase[code];
 }
@@ -83,8 +88,9 @@ std::vector<uint8_t> fixedDistLengths() {
 }
 
 HuffmanBlockWriter::HuffmanBlockWriter(BitWriter& out, std::vector<uint8_t> litLenLengths,
-                                       std::vector<uint8_t> distLengths)
+                                       std::vector<uint8_t> distLengths, InflateFormat format)
     : out_(out),
+      format_(format),
       litLenLengths_(std::move(litLenLengths)),
       distLengths_(std::move(distLengths)),
       litLenCodes_(canonicalCodes(litLenLengths_)),
@@ -96,14 +102,14 @@ void HuffmanBlockWriter::symbol(unsigned s) {
 
 void HuffmanBlockWriter::match(unsigned length, unsigned distance) {
   unsigned ls, lBits, lExtra, dc, dBits, dExtra;
-  lengthSymbol(length, ls, lBits, lExtra);
-  distanceCode(distance, dc, dBits, dExtra);
+  lengthSymbol(length, ls, lBits, lExtra, format_);
+  distanceCode(distance, dc, dBits, dExtra, format_);
   rawMatch(ls, lExtra, dc, dExtra);
 }
 
 void HuffmanBlockWriter::rawMatch(unsigned ls, unsigned lengthExtra, unsigned dc,
                                   unsigned distExtra) {
-  const auto& t = reference::codeTables();
+  const auto& t = reference::codeTables(format_);
   symbol(ls);
   out_.bits(lengthExtra, t.lengthExtra[ls]);
   out_.code(distCodes_[dc], distLengths_[dc]);
@@ -224,11 +230,14 @@ std::vector<uint8_t> randomCodeLengths(unsigned symbols, unsigned used, unsigned
   return lengths;
 }
 
-GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSymbolsPerBlock) {
-  const auto& t = reference::codeTables();
+GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSymbolsPerBlock,
+                             InflateFormat format, bool portable) {
+  const auto& t = reference::codeTables(format);
+  const bool deflate64 = format == InflateFormat::kDeflate64;
   BitWriter w;
-  std::vector<uint8_t> window(32768);
-  for (unsigned i = 0; i < 32768; ++i) window[i] = historyByte(i);
+  const size_t history = portable ? 0 : kHistorySize;
+  std::vector<uint8_t> window(history);
+  for (unsigned i = 0; i < history; ++i) window[i] = historyByte(i);
 
   for (unsigned b = 0; b < blocks; ++b) {
     const bool final = b + 1 == blocks;
@@ -246,18 +255,21 @@ GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSym
       dist = fixedDistLengths();
       writeFixedHeader(w, final);
     } else {
-      const unsigned hlit = 257 + rng() % 32, hdist = 1 + rng() % 32;
+      const unsigned hlit = 257 + rng() % (portable ? 30 : 32);
+      const unsigned hdist = (portable ? 2 : 1) + rng() % (portable ? 31 : 32);
       // One draw per statement: argument order would make streams differ
       // between compilers.
-      const unsigned litLenUsed = 1 + rng() % hlit;
-      const bool litLenIncomplete = rng() % 4 == 0;
+      const unsigned litLenUsed = std::max<unsigned>(portable ? 2 : 1, 1 + rng() % hlit);
+      const bool litLenIncomplete = !portable && rng() % 4 == 0;
       litLen = randomCodeLengths(hlit, litLenUsed, 15, litLenIncomplete, rng);
       if (litLen[256] == 0) {
         auto used = std::find_if(litLen.begin(), litLen.end(), [](uint8_t l) { return l != 0; });
         std::swap(litLen[256], *used);
       }
-      const unsigned distUsed = rng() % 5 == 0 ? 0 : 1 + rng() % hdist;
-      const bool distIncomplete = rng() % 4 == 0;
+      const unsigned distUsed = portable         ? 2 + rng() % (hdist - 1)
+                                : rng() % 5 == 0 ? 0
+                                                 : 1 + rng() % hdist;
+      const bool distIncomplete = !portable && rng() % 4 == 0;
       dist = randomCodeLengths(hdist, distUsed, 15, distIncomplete, rng);
       writeDynamicHeader(w, final, litLen, dist, rng);
     }
@@ -265,13 +277,13 @@ GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSym
     for (unsigned s = 0; s < litLen.size(); ++s) {
       if (!litLen[s] || s == 256) continue;
       // Symbols 286 and 287 copy nothing; let them in rarely.
-      if (s >= 286 && rng() % 4) continue;
+      if (s >= 286 && (portable || rng() % 4)) continue;
       (s < 256 ? literals : lengthSymbols).push_back(s);
     }
-    for (unsigned c = 0; c < dist.size() && c < 30; ++c) {
+    for (unsigned c = 0; c < dist.size() && c <= t.lastDistanceCode; ++c) {
       if (dist[c]) distCodes.push_back(c);
     }
-    HuffmanBlockWriter block(w, litLen, dist);
+    HuffmanBlockWriter block(w, litLen, dist, format);
     const unsigned symbols = rng() % (maxSymbolsPerBlock + 1);
     const unsigned matchShare = 1 + rng() % 9;
     for (unsigned n = 0; n < symbols; ++n) {
@@ -281,6 +293,11 @@ GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSym
         unsigned dc = distCodes[rng() % distCodes.size()];
         if (t.distBase[dc] <= reach) {
           unsigned lExtra = rng() & ((1u << t.lengthExtra[ls]) - 1);
+          // Mostly beyond deflate's lengths, now and then the longest.
+          if (deflate64 && ls == 285 && window.size() < history + kDeflate64OutputCap) {
+            const unsigned pick = rng() % 16;
+            lExtra = pick == 0 ? 0xFFFF : pick < 4 ? rng() % 256 : 256 + rng() % 3000;
+          }
           unsigned dExtra = rng() & ((1u << t.distExtra[dc]) - 1);
           if (t.distBase[dc] + dExtra > reach)
             dExtra = static_cast<unsigned>(reach - t.distBase[dc]);
@@ -297,7 +314,7 @@ GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSym
     }
     block.end();
   }
-  return {w.bytes(), std::vector<uint8_t>(window.begin() + 32768, window.end())};
+  return {w.bytes(), std::vector<uint8_t>(window.begin() + history, window.end())};
 }
 
 }  // namespace extractor::testing

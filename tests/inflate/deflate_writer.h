@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "inflate/inflate.h"
+
 namespace extractor::testing {
 
 class BitWriter {
@@ -25,10 +27,13 @@ class BitWriter {
 // Canonical codewords (RFC 1951 section 3.2.2) of a set of code lengths.
 std::vector<uint16_t> canonicalCodes(const std::vector<uint8_t>& lengths);
 
-// Length symbol and extra bits for a match length 3..258; distance code
-// and extra bits for a distance 1..32768.
-void lengthSymbol(unsigned length, unsigned& symbol, unsigned& extraBits, unsigned& extra);
-void distanceCode(unsigned distance, unsigned& code, unsigned& extraBits, unsigned& extra);
+// Length symbol and extra bits for a match length 3..258 (Deflate64:
+// 3..65538); distance code and extra bits for a distance 1..32768
+// (Deflate64: 1..65536).
+void lengthSymbol(unsigned length, unsigned& symbol, unsigned& extraBits, unsigned& extra,
+                  InflateFormat format = InflateFormat::kDeflate);
+void distanceCode(unsigned distance, unsigned& code, unsigned& extraBits, unsigned& extra,
+                  InflateFormat format = InflateFormat::kDeflate);
 
 std::vector<uint8_t> fixedLitLenLengths();
 std::vector<uint8_t> fixedDistLengths();
@@ -37,7 +42,8 @@ std::vector<uint8_t> fixedDistLengths();
 class HuffmanBlockWriter {
  public:
   HuffmanBlockWriter(BitWriter& out, std::vector<uint8_t> litLenLengths,
-                     std::vector<uint8_t> distLengths);
+                     std::vector<uint8_t> distLengths,
+                     InflateFormat format = InflateFormat::kDeflate);
   void literal(uint8_t b) { symbol(b); }
   void symbol(unsigned litLenSymbol);
   void match(unsigned length, unsigned distance);
@@ -48,6 +54,7 @@ class HuffmanBlockWriter {
 
  private:
   BitWriter& out_;
+  InflateFormat format_;
   std::vector<uint8_t> litLenLengths_, distLengths_;
   std::vector<uint16_t> litLenCodes_, distCodes_;
 };
@@ -80,7 +87,8 @@ std::vector<uint8_t> randomCodeLengths(unsigned symbols, unsigned used, unsigned
                                        bool incomplete, std::mt19937& rng);
 
 // The bytes back-references may reach in front of the first output:
-// outputArea[-32768 + i] holds historyByte(i).
+// outputArea[-kHistorySize + i] holds historyByte(i).
+constexpr unsigned kHistorySize = 65536;
 inline uint8_t historyByte(unsigned i) {
   return static_cast<uint8_t>(i * 7 + (i >> 9));
 }
@@ -91,7 +99,11 @@ struct GeneratedStream {
 };
 
 // A valid stream of random blocks of all three kinds: random code lengths,
-// complete and incomplete codes, matches reaching into the history.
-GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSymbolsPerBlock);
+// complete and incomplete codes, matches reaching into the history. In
+// Deflate64, length symbol 285 mostly gives lengths beyond 258. A portable
+// stream is for other decoders too: no history, only complete codes of at
+// least two symbols, no length symbols 286 and 287.
+GeneratedStream randomStream(std::mt19937& rng, unsigned blocks, unsigned maxSymbolsPerBlock,
+                             InflateFormat format = InflateFormat::kDeflate, bool portable = false);
 
 }  // namespace extractor::testing

@@ -15,7 +15,7 @@ constexpr uint8_t kCanaryByte = 0xA5;
 
 }  // namespace
 
-DualDecoder::DualDecoder(uint32_t maxLimit)
+DualDecoder::DualDecoder(uint32_t maxLimit, InflateFormat format)
     : fast_(std::make_unique<InflateState>()),
       ref_(std::make_unique<reference::State>()),
       fastOut_(kHistory + uint64_t{maxLimit} + kRoom + kCanary),
@@ -25,6 +25,7 @@ DualDecoder::DualDecoder(uint32_t maxLimit)
   static const bool tablesBuilt = (buildInflateTables(), true);
   (void)tablesBuilt;
   for (uint32_t i = 0; i < kHistory; ++i) fastOut_[i] = refOut_[i] = historyByte(i);
+  fast_->format = ref_->format = format;
 }
 
 void DualDecoder::setPositions(uint32_t inPos, uint32_t outPos) {
@@ -110,13 +111,14 @@ DriveResult finish(DualDecoder& dual, ZipError error, uint32_t outCount) {
   result.agreed = dual.agreed();
   result.mismatch = dual.mismatch();
   result.calls = dual.calls();
+  result.seen = dual.seen();
   return result;
 }
 
 }  // namespace
 
-DriveResult driveWhole(const std::vector<uint8_t>& input, uint32_t limit) {
-  DualDecoder dual(limit);
+DriveResult driveWhole(const std::vector<uint8_t>& input, uint32_t limit, InflateFormat format) {
+  DualDecoder dual(limit, format);
   ZipError error = zipErrNone;
   for (;;) {
     Progress before(dual.state());
@@ -126,8 +128,9 @@ DriveResult driveWhole(const std::vector<uint8_t>& input, uint32_t limit) {
   return finish(dual, error, dual.state().outPos);
 }
 
-DriveResult driveIncremental(const std::vector<uint8_t>& input, uint32_t step, uint32_t limit) {
-  DualDecoder dual(limit);
+DriveResult driveIncremental(const std::vector<uint8_t>& input, uint32_t step, uint32_t limit,
+                             InflateFormat format) {
+  DualDecoder dual(limit, format);
   ZipError error = zipErrNone;
   for (size_t available = 0; error == zipErrNone && dual.agreed();) {
     available = std::min(input.size(), available + step);
@@ -144,8 +147,9 @@ DriveResult driveIncremental(const std::vector<uint8_t>& input, uint32_t step, u
   return finish(dual, error, dual.state().outPos);
 }
 
-DriveResult drivePipeline(const std::vector<uint8_t>& input, uint32_t capacity, uint32_t maxChunk) {
-  DualDecoder dual(capacity);
+DriveResult drivePipeline(const std::vector<uint8_t>& input, uint32_t capacity, uint32_t maxChunk,
+                          InflateFormat format) {
+  DualDecoder dual(capacity, format);
   std::vector<uint8_t> buffer(capacity);
   std::vector<uint8_t> output;
   uint32_t pending = 0;

@@ -121,7 +121,7 @@ TEST(InflateMatch, ReachesIntoTheHistory) {
   DriveResult r = driveWhole(w.bytes(), 1u << 16);
   ASSERT_TRUE(r.agreed) << r.mismatch;
   Bytes expected;
-  for (unsigned i = 0; i < 258; ++i) expected.push_back(historyByte(i));
+  for (unsigned i = 0; i < 258; ++i) expected.push_back(historyByte(kHistorySize - 32768 + i));
   for (unsigned i = 0; i < 10; ++i) expected.push_back(expected[expected.size() - 3]);
   EXPECT_EQ(expected, r.output);
 }

@@ -15,11 +15,11 @@ struct CodeLength {
   uint8_t length;
 };
 
-// Thrown when a read needs a byte beyond the buffered input; the symbol
-// being decoded is then undone.
+// Thrown when a read needs a byte beyond the buffered input, or a match
+// does not fit; the symbol being decoded is then undone.
 struct InputShort {};
 
-CodeTables buildCodeTables() {
+CodeTables buildCodeTables(InflateFormat format) {
   CodeTables t = {};
   for (unsigned s = 257; s <= 264; ++s) t.lengthBase[s] = s - 254;
   for (unsigned e = 1; e <= 5; ++e) {
@@ -34,6 +34,12 @@ CodeTables buildCodeTables() {
     t.distBase[2 * e + 2] = 2 * (1u << e) + 1;
     t.distBase[2 * e + 3] = 3 * (1u << e) + 1;
     t.distExtra[2 * e + 2] = t.distExtra[2 * e + 3] = e;
+  }
+  t.lastDistanceCode = 29;
+  if (format == InflateFormat::kDeflate64) {
+    t.lengthBase[285] = 3;
+    t.lengthExtra[285] = 16;
+    t.lastDistanceCode = 31;
   }
   return t;
 }
@@ -76,6 +82,13 @@ class Decoder {
     s_.bitCount = static_cast<uint8_t>(s_.bitCount - n);
     return v;
   }
+  // Extra bits of any count, 16 included, in reads of at most 8.
+  uint32_t getExtraBits(unsigned n) {
+    const unsigned low = n > 8 ? 8 : n;
+    uint32_t v = getBits(low);
+    if (n > low) v |= getBits(n - low) << low;
+    return v;
+  }
   uint32_t getCodeBits(unsigned n) {
     uint32_t v = 0;
     for (unsigned i = 0; i < n; ++i) v = v * 2 + getBits(1);
@@ -101,6 +114,11 @@ class Decoder {
   bool dynamicSymbol(ZipError& error);
   bool copyMatch(uint32_t length, unsigned distanceCode, ZipError& error);
   bool outputRoomLeft() const { return uint64_t{s_.outPos} + 258 <= uint64_t{limit_} + kRoom; }
+  // A longer match, of Deflate64, is undone when it does not fit.
+  void needRoomFor(uint32_t length) {
+    if (uint64_t{s_.outPos} + length > uint64_t{limit_} + kRoom) throw InputShort{};
+  }
+  const CodeTables& tables() const { return codeTables(s_.format); }
 
   State& s_;
   const uint8_t* input_;
@@ -222,12 +240,14 @@ ZipError Decoder::storedBlock() {
 // Copies one byte at a time, so a distance shorter than the length repeats
 // the bytes just written.
 bool Decoder::copyMatch(uint32_t length, unsigned distanceCode, ZipError& error) {
-  if (distanceCode > 29) {
+  const CodeTables& t = tables();
+  if (distanceCode > t.lastDistanceCode) {
     error = zipErrNotZipFile;
     return false;
   }
-  const CodeTables& t = codeTables();
   uint32_t distance = t.distBase[distanceCode] + getBits(t.distExtra[distanceCode]);
+  s_.seen.farthestDistance = std::max(s_.seen.farthestDistance, distance);
+  s_.seen.longestLength = std::max(s_.seen.longestLength, length);
   for (uint32_t k = 0; k < length; ++k, ++s_.outPos) {
     out_[s_.outPos] = out_[static_cast<int64_t>(s_.outPos) - distance];
   }
@@ -235,7 +255,7 @@ bool Decoder::copyMatch(uint32_t length, unsigned distanceCode, ZipError& error)
 }
 
 bool Decoder::fixedSymbol(ZipError& error) {
-  const CodeTables& t = codeTables();
+  const CodeTables& t = tables();
   unsigned c = getCodeBits(7);
   unsigned symbol;
   if (c == 0) {
@@ -252,13 +272,14 @@ bool Decoder::fixedSymbol(ZipError& error) {
     out_[s_.outPos++] = static_cast<uint8_t>((4 * c + getCodeBits(2)) % 256);
     return true;
   }
-  uint32_t length = t.lengthBase[symbol] + getBits(t.lengthExtra[symbol]);
+  uint32_t length = t.lengthBase[symbol] + getExtraBits(t.lengthExtra[symbol]);
+  needRoomFor(length);
   unsigned d = getCodeBits(5);
   return copyMatch(length, d, error);
 }
 
 bool Decoder::dynamicSymbol(ZipError& error) {
-  const CodeTables& t = codeTables();
+  const CodeTables& t = tables();
   unsigned symbol = decodeSymbol(s_.litLenTree);
   if (symbol < 256) {
     out_[s_.outPos++] = static_cast<uint8_t>(symbol);
@@ -268,7 +289,8 @@ bool Decoder::dynamicSymbol(ZipError& error) {
     s_.blockState = 8;
     return false;
   }
-  uint32_t length = t.lengthBase[symbol] + getBits(t.lengthExtra[symbol]);
+  uint32_t length = t.lengthBase[symbol] + getExtraBits(t.lengthExtra[symbol]);
+  needRoomFor(length);
   unsigned d = decodeSymbol(s_.distTree);
   return copyMatch(length, d, error);
 }
@@ -280,6 +302,7 @@ ZipError Decoder::step() {
     try {
       unsigned c = getBits(3);
       s_.blockState = static_cast<int32_t>(c);
+      if (c <= 5) ++s_.seen.blocks[c >> 1];
       if (c <= 1) return storedBlock();
       if (c >= 6) return zipErrNotZipFile;
       if (c >= 4 && readDynamicHeader() != zipErrNone) return zipErrNotZipFile;
@@ -312,9 +335,10 @@ ZipError Decoder::step() {
 
 }  // namespace
 
-const CodeTables& codeTables() {
-  static const CodeTables tables = buildCodeTables();
-  return tables;
+const CodeTables& codeTables(InflateFormat format) {
+  static const CodeTables deflate = buildCodeTables(InflateFormat::kDeflate);
+  static const CodeTables deflate64 = buildCodeTables(InflateFormat::kDeflate64);
+  return format == InflateFormat::kDeflate64 ? deflate64 : deflate;
 }
 
 ZipError inflateStep(State& state, const uint8_t* input, uint32_t inputCount, uint8_t* outputArea,

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/zip_error.h"
+#include "inflate/inflate.h"
 
 namespace extractor::reference {
 
@@ -21,24 +22,35 @@ constexpr unsigned kLitLenNodes = 2560;
 constexpr unsigned kDistNodes = 384;
 constexpr unsigned kCodeLengthNodes = 96;
 
+// What a decoder has met, for tests that must know their streams cover it.
+struct Coverage {
+  unsigned blocks[3] = {};  // by block type: stored, fixed, dynamic
+  uint32_t farthestDistance = 0;
+  unsigned longestLength = 0;
+};
+
 struct State {
   uint32_t inPos = 0;
   uint32_t outPos = 0;
   int32_t blockState = 8;
   uint32_t bitBuffer = 0;
   uint8_t bitCount = 0;
+  InflateFormat format = InflateFormat::kDeflate;
+  Coverage seen;
   HuffmanNode litLenTree[kLitLenNodes];
   HuffmanNode distTree[kDistNodes];
 };
 
-// The base values and extra bits, built here from their rules.
+// The base values and extra bits, built here from their rules, and the
+// last distance code the format accepts.
 struct CodeTables {
   uint32_t lengthBase[288];
   uint32_t lengthExtra[288];
   uint32_t distBase[32];
   uint32_t distExtra[32];
+  unsigned lastDistanceCode;
 };
-const CodeTables& codeTables();
+const CodeTables& codeTables(InflateFormat format = InflateFormat::kDeflate);
 
 // Same contract as extractor::inflateStep.
 ZipError inflateStep(State& state, const uint8_t* input, uint32_t inputCount, uint8_t* outputArea,

@@ -79,14 +79,14 @@ TEST(ListingLine, JoinsTheFieldsWithTabs) {
   entry.fileName = u"Gr\u00f6\u00dfe.txt";
   entry.method = 8;
   entry.compressedSize = 12;
-  entry.uncompressedSize = 4000000000u;
+  entry.uncompressedSize = 6000000000u;
   entry.crc = 0x0a1b2c3d;
   entry.dateTime = 36586.5;
   entry.encryptionKind = 1;
   entry.firstDisk = 2;
   EXPECT_EQ(listingLine(entry),
             "docs/Gr\xc3\xb6\xc3\x9f"
-            "e.txt\t8\t12\t4000000000\t0a1b2c3d\t2000-03-01 12:00:00\t1\t2");
+            "e.txt\t8\t12\t6000000000\t0a1b2c3d\t2000-03-01 12:00:00\t1\t2");
 }
 
 TEST(HeadlessWindow, AnswersThePasswordOnceThenCancels) {

@@ -1,7 +1,7 @@
 """Archives from other tools whose methods extractor-cli does not decode:
-Deflate64 and PPMd from 7z, and AES of 7z (method
-99). Each entry fails with 13007, its partial file is deleted, the entry
-before it stays and the entry after it is not extracted.
+PPMd from 7z and AES of 7z (method 99). Each entry fails with 13007, its
+partial file is deleted, the entry before it stays and the entry after it
+is not extracted.
 
 usage: foreign_methods_test.py EXTRACTOR_CLI [WINE_RUNNER]
 """
@@ -23,7 +23,6 @@ def add(archive, cwd, command):
 
 
 ODD_ENTRY = {
-    "deflate64": ["7z", "a", "-tzip", "-mm=Deflate64"],
     "ppmd": ["7z", "a", "-tzip", "-mm=PPMd"],
     "aes": ["7z", "a", "-tzip", "-mem=AES256", "-ppw"],
 }

@@ -92,6 +92,9 @@ def archivers():
          INFOZIP_PASSWORD),
         ("7z-deflate", "7z", command_zip("7z", "a", "-tzip", "-mm=Deflate", "OUT", "."), "utf8",
          None),
+        # Deflate64 (method 9), with its 64 KiB window.
+        ("7z-deflate64", "7z", command_zip("7z", "a", "-tzip", "-mm=Deflate64", "OUT", "."),
+         "utf8", None),
         ("7z-zipcrypto", "7z",
          command_zip("7z", "a", "-tzip", "-mm=Deflate", "-mem=ZipCrypto",
                      "-p" + SEVENZIP_PASSWORD, "OUT", "."), "utf8", SEVENZIP_PASSWORD),

@@ -72,7 +72,7 @@ std::string formatDate(double date) {
 
 std::string listingLine(const ZipEntry& entry) {
   char fields[128];
-  std::snprintf(fields, sizeof fields, "\t%u\t%" PRIu32 "\t%" PRIu32 "\t%08" PRIx32 "\t%s\t%d\t%d",
+  std::snprintf(fields, sizeof fields, "\t%u\t%" PRIu64 "\t%" PRIu64 "\t%08" PRIx32 "\t%s\t%d\t%d",
                 unsigned{entry.method}, entry.compressedSize, entry.uncompressedSize, entry.crc,
                 formatDate(entry.dateTime).c_str(), static_cast<int>(entry.encryptionKind),
                 static_cast<int>(entry.firstDisk));
