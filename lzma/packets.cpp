@@ -48,6 +48,7 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
   const unsigned lc = lc_;
   uint32_t pos = dictPos_;
   const uint32_t start = pos;
+  const bool full = dictFull_;
   uint32_t total = static_cast<uint32_t>(produced_);  // for the low bits only
   unsigned state = state_;
   uint32_t rep0 = rep_[0], rep1 = rep_[1], rep2 = rep_[2], rep3 = rep_[3];
@@ -56,25 +57,31 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
   while (pos < dictLimit && rc.in <= inLimit) {
     const unsigned posState = total & posMask;
     if (!rc.bit(m.isMatch[state << 4 | posState])) {
-      const unsigned previous = pos != 0 ? dict[pos - 1] : dictFull_ ? dict[dictSize - 1] : 0;
+      const unsigned previous = pos != 0 ? dict[pos - 1] : full ? dict[dictSize - 1] : 0;
       Probability* probs = literals + lzma::kLiteralCoderSize * (((total & literalPosMask) << lc) +
                                                                  (previous >> (8 - lc)));
       unsigned symbol = 1;
-      if (state >= 7) {
-        // After a match the byte at rep0 predicts the literal bit by bit,
-        // until the first bit that differs.
+      if (state < 7) {
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i) symbol = symbol << 1 | rc.bit(probs[symbol]);
+      } else {
+        // After a match the byte at rep0 predicts the literal bit by bit:
+        // its bits select the probabilities (0x100 + bit * 0x100) until the
+        // first bit that differs, and the plain ones (offset 0) after it.
         uint32_t src = pos - rep0 - 1;
         if (pos <= rep0) src += dictSize;
         unsigned matchByte = dict[src];
-        do {
-          const unsigned matchBit = (matchByte >> 7) & 1;
+        unsigned offset = 0x100;
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i) {
           matchByte <<= 1;
-          const unsigned bit = rc.bit(probs[((1 + matchBit) << 8) + symbol]);
+          const unsigned matchBit = matchByte & offset;
+          const unsigned bit = rc.bit(probs[offset + matchBit + symbol]);
           symbol = symbol << 1 | bit;
-          if (matchBit != bit) break;
-        } while (symbol < 0x100);
+          // A differing bit clears offset for good.
+          offset &= bit ? matchBit : ~matchBit;
+        }
       }
-      while (symbol < 0x100) symbol = symbol << 1 | rc.bit(probs[symbol]);
       dict[pos++] = static_cast<uint8_t>(symbol);
       total++;
       state = state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
@@ -83,7 +90,7 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
 
     unsigned length;
     if (rc.bit(m.isRep[state])) {
-      if (pos == 0 && !dictFull_) {
+      if (pos == 0 && !full) {
         outcome = Outcome::kError;
         break;
       }
@@ -126,7 +133,7 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
         finished_ = true;
         break;
       }
-      if (rep0 >= (dictFull_ ? dictSize : pos)) {
+      if (rep0 >= (full ? dictSize : pos)) {
         outcome = Outcome::kError;
         break;
       }
@@ -137,13 +144,21 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
     const uint32_t n = left < dictLimit - pos ? left : dictLimit - pos;
     uint32_t src = pos - rep0 - 1;
     if (pos <= rep0) src += dictSize;
-    if (src < pos && n <= pos - src) {
-      std::memcpy(dict + pos, dict + src, n);  // no overlap, no wrap
+    uint8_t* const to = dict + pos;
+    const uint8_t* const from = dict + src;
+    if (src < pos && pos - src >= 8 && n >= 8) {
+      // Eight bytes at a time, each from bytes already final; the last
+      // eight end exactly at the match's end.
+      uint32_t i = 0;
+      for (; i + 8 <= n; i += 8) std::memcpy(to + i, from + i, 8);
+      if (i < n) std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (src + 1 == pos) {
+      std::memset(to, *from, n);
     } else if (src < pos) {
-      for (uint32_t i = 0; i < n; ++i) dict[pos + i] = dict[src + i];
+      for (uint32_t i = 0; i < n; ++i) to[i] = from[i];
     } else {
       for (uint32_t i = 0; i < n; ++i) {
-        dict[pos + i] = dict[src++];
+        to[i] = dict[src++];
         if (src == dictSize) src = 0;
       }
     }

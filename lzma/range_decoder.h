@@ -44,6 +44,7 @@ struct RangeDecoder {
   // probabilities at probs[1..].
   unsigned tree(Probability* probs, unsigned n) {
     unsigned m = 1;
+#pragma GCC unroll 8
     for (unsigned i = 0; i < n; ++i) m = m << 1 | bit(probs[m]);
     return m - (1u << n);
   }
