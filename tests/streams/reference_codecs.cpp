@@ -3,6 +3,7 @@
 #include <bzlib.h>
 #include <lzma.h>
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 
@@ -78,12 +79,16 @@ Bytes lzmaCompress(const Bytes& data, const LzmaOptions& options) {
 }
 
 std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endMarker) {
-  if (stream.size() < 9) return std::nullopt;
+  // The ZIP header names 5 bytes of properties; liblzma sees only them.
+  if (stream.size() < 9 || stream[2] != 5 || stream[3] != 0) return std::nullopt;
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
   if (lzma_properties_decode(filters, nullptr, stream.data() + 4, 5) != LZMA_OK) {
     return std::nullopt;
   }
   auto* o = static_cast<lzma_options_lzma*>(filters[0].options);
+  // As ours: no more dictionary than the entry can use (liblzma would
+  // allocate a stated 4 GiB).
+  o->dict_size = std::min(o->dict_size, std::max<uint32_t>(size, 4096));
   if (endMarker) {
     o->ext_size_low = o->ext_size_high = UINT32_MAX;
   } else {
