@@ -23,7 +23,6 @@ int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int show
   shell.instance = instance;
   shell.userInterfaceThread = GetCurrentThreadId();
   zip.window = &shellWindow;
-  CreateFonts();
   LoadStringW(instance, IDS_TITLE_PREFIX, shell.title, kTitleCapacity);
   LoadStringW(instance, IDS_CLASS_NAME, shell.className, kTitleCapacity);
   RegisterMainClass();
@@ -31,6 +30,9 @@ int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int show
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab, Shift+Tab, Space, Enter and Escape work the controls as in a
+    // dialog.
+    if (IsDialogMessageW(shell.mainWindow, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/dialogs.h"
+#include "app/main_window.h"
 #include "app/resource_ids.h"
 #include "app/shell.h"
 #include "app/system_libraries.h"
@@ -127,6 +128,7 @@ LRESULT command(HWND window, WPARAM wParam, LPARAM lParam) {
       abortCommand();
       return 0;
     case IDC_CLOSE:
+    case IDCANCEL:  // Escape
       closeCommand(window);
       return 0;
     case IDC_UNZIP:
@@ -154,6 +156,21 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return refresh(window, wParam, lParam);
     case WM_COMMAND:
       return command(window, wParam, lParam);
+    case DM_GETDEFID:
+      return MAKELRESULT(DefaultButtonId(), DC_HASDEFID);
+    case WM_DPICHANGED:
+      RescaleMainWindow(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      // The control that had the focus gets it back when the window does.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        shell.focusBeforeDeactivation = GetFocus();
+      } else if (shell.focusBeforeDeactivation && IsWindow(shell.focusBeforeDeactivation) &&
+                 IsChild(window, shell.focusBeforeDeactivation)) {
+        SetFocus(shell.focusBeforeDeactivation);
+        return 0;
+      }
+      break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }

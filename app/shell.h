@@ -25,6 +25,11 @@ struct ShellState {
   HWND destinationEdit = nullptr;
   HWND statusLabel = nullptr;
   HWND progressBar = nullptr;
+  // The ten controls in the order they are made, for laying them out again
+  // when the window moves to a screen of another scale.
+  HWND controls[10] = {};
+  int dpi = 96;  // the scale the layout and fonts are made for
+  HWND focusBeforeDeactivation = nullptr;
   int16_t overwriteFlag = 0;               // 0 or -1
   std::atomic<int32_t> fileCount{0};       // read by the worker's refreshes
   std::atomic<uint64_t> lastShownDone{0};  // written by both threads' refreshes

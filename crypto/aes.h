@@ -1,7 +1,8 @@
 #pragma once
 
-// The Rijndael block cipher (FIPS-197) with a 256-bit key made from password
-// text and a selectable number of rounds, 1 to 14; 14 is AES-256.
+// The Rijndael block cipher (FIPS-197): with a 256-bit key made from password
+// text and a selectable number of rounds, 1 to 14 (14 is AES-256), or as
+// standard AES-128, -192 and -256 from key bytes.
 
 #include <cstdint>
 
@@ -41,6 +42,10 @@ void packKeyText(const uint8_t keyText[64], uint8_t key[32]);
 // Builds the schedule for key.rounds from 32 key bytes and sets the
 // direction; makeAesKey ends here after packing the text.
 void expandAesKey(AesKey& key, int direction, const uint8_t keyBytes[32]);
+
+// The standard encryption schedule of AES-128, -192 or -256 (keyBits 128,
+// 192 or 256) from keyBits / 8 key bytes; sets rounds to 10, 12 or 14.
+void makeAesEncryptionKey(AesKey& key, const uint8_t* keyBytes, int keyBits);
 
 void decryptAesBlock(const AesKey& key, const uint8_t in[16], uint8_t out[16]);
 void encryptAesBlock(const AesKey& key, const uint8_t in[16], uint8_t out[16]);

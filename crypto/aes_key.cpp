@@ -51,20 +51,22 @@ static uint32_t subWord(uint32_t w) {
   return columnWord(s[w >> 24], s[(w >> 16) & 0xFF], s[(w >> 8) & 0xFF], s[w & 0xFF]);
 }
 
-static void expandKey(const uint8_t key[32], uint32_t w[60]) {
-  for (int i = 0; i < kKeyWords; i++) {
+// FIPS-197 section 5.2 for a key of nk words, filling the 4 * (rounds + 1)
+// words of the schedule.
+static void expandKey(const uint8_t* key, int nk, int rounds, uint32_t* w) {
+  for (int i = 0; i < nk; i++) {
     w[i] = columnWord(key[4 * i], key[4 * i + 1], key[4 * i + 2], key[4 * i + 3]);
   }
   uint8_t rcon = 1;
-  for (int i = kKeyWords; i < kScheduleWords; i++) {
+  for (int i = nk; i < 4 * (rounds + 1); i++) {
     uint32_t t = w[i - 1];
-    if (i % kKeyWords == 0) {
+    if (i % nk == 0) {
       t = subWord(rotateRight(t, 24)) ^ uint32_t { rcon } << 24;
       rcon = gfTimes2(rcon);
-    } else if (i % kKeyWords == 4) {
+    } else if (nk > 6 && i % nk == 4) {
       t = subWord(t);
     }
-    w[i] = w[i - kKeyWords] ^ t;
+    w[i] = w[i - nk] ^ t;
   }
 }
 
@@ -100,13 +102,23 @@ void expandAesKey(AesKey& key, int direction, const uint8_t keyBytes[32]) {
   key.direction = static_cast<uint8_t>(direction);
   if (key.rounds < 1 || key.rounds > kMaxRounds) key.rounds = kMaxRounds;
   uint32_t w[kScheduleWords];
-  expandKey(keyBytes, w);
+  expandKey(keyBytes, kKeyWords, kMaxRounds, w);
   std::memset(key.roundKeys, 0, sizeof key.roundKeys);
   if (direction == kAesDecrypt) {
     makeDecryptionSchedule(w, key.rounds, key.roundKeys);
   } else {
     std::memcpy(key.roundKeys, w, sizeof w);
   }
+  storeScheduleBytes(key);
+}
+
+void makeAesEncryptionKey(AesKey& key, const uint8_t* keyBytes, int keyBits) {
+  const int nk = keyBits / 32;
+  key.direction = kAesEncrypt;
+  key.keyBits = keyBits;
+  key.rounds = nk + 6;
+  std::memset(key.roundKeys, 0, sizeof key.roundKeys);
+  expandKey(keyBytes, nk, key.rounds, key.roundKeys);
   storeScheduleBytes(key);
 }
 

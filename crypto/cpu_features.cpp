@@ -21,12 +21,29 @@ bool cpuHasAesNi() {
   return __builtin_cpu_supports("aes");
 }
 
+bool cpuHasShaNi() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+}
+
+bool cpuHasVaesAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx2") &&
+         __builtin_cpu_supports("aes");
+}
+
 #else
 
 bool cpuHasPclmul() {
   return false;
 }
 bool cpuHasAesNi() {
+  return false;
+}
+bool cpuHasShaNi() {
+  return false;
+}
+bool cpuHasVaesAvx2() {
   return false;
 }
 

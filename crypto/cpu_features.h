@@ -9,5 +9,9 @@ bool cpuHasPclmul();
 // VPCLMULQDQ on 256-bit registers needs AVX2 as well.
 bool cpuHasVpclmulAvx2();
 bool cpuHasAesNi();
+// The SHA extensions, with the SSSE3 and SSE4.1 their users also need.
+bool cpuHasShaNi();
+// VAES on 256-bit registers, with the AVX2 its users also need.
+bool cpuHasVaesAvx2();
 
 }  // namespace extractor

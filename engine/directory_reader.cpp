@@ -1,48 +1,254 @@
-// Reads the central directory of the archive appended to a file. All
-// offsets are absolute in the file: the archive must have been written, or
-// adjusted, with the program bytes in front of it counted.
+// Reads the central directory of the archive appended to a file. The
+// offsets of an archive adjusted to the program in front of it count from
+// the first byte of the file; those of an archive simply appended count
+// from its own first byte, and the directory's position right in front of
+// the end records tells how many program bytes precede it.
 #include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "crypto/winzip_aes.h"
+#include "engine/archive_end.h"
 #include "engine/dos_time.h"
 #include "engine/entry_name.h"
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/zip.h"
+#include "engine/zone_mark.h"
+#include "platform/zone.h"
 
 namespace extractor {
 namespace {
 
-constexpr uint32_t kEndRecordSignature = 0x06054b50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr uint32_t kEndRecordSize = 22;
 constexpr uint32_t kCentralHeaderSize = 46;
 constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint32_t kZip64LocatorSize = 20;
-// The longest comment plus the record, plus one.
-constexpr uint32_t kTailWindow = 65535 + kEndRecordSize + 1;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kEncryptedFlag = 1;
+constexpr uint32_t kSaturated32 = 0xFFFFFFFF;
+constexpr uint16_t kSaturated16 = 0xFFFF;
+constexpr uint32_t kDosDirectoryAttribute = 0x10;
+// More than any real directory holds (millions of entries); the directory
+// is read into memory in one piece.
+constexpr uint64_t kMaxDirectorySize = uint64_t{1} << 30;
 
-// The highest record start in the window, searched from w - 22 down to 1.
-long findEndRecord(const std::vector<uint8_t>& window) {
-  if (window.size() <= kEndRecordSize) return -1;
-  for (size_t p = window.size() - kEndRecordSize; p >= 1; p--) {
-    if (load32(&window[p]) == kEndRecordSignature) return static_cast<long>(p);
+// The central header fields that a ZIP64 extra field may widen.
+struct WideFields {
+  uint64_t uncompressedSize;
+  uint64_t compressedSize;
+  uint64_t localHeaderOffset;
+  uint32_t disk;
+};
+
+// The ZIP64 extra field holds, in this order, the fields whose 32-bit (or,
+// for the disk, 16-bit) value in the header is saturated, and only those.
+// False when the field is too short for them; without the field the
+// header's values stand.
+bool widenFromZip64Extra(const uint8_t* extra, uint16_t extraLength, WideFields& f) {
+  const bool wide[4] = {f.uncompressedSize == kSaturated32, f.compressedSize == kSaturated32,
+                        f.localHeaderOffset == kSaturated32, f.disk == kSaturated16};
+  if (!wide[0] && !wide[1] && !wide[2] && !wide[3]) return true;
+  for (uint32_t p = 0; p + 4 <= extraLength;) {
+    uint16_t id = load16(extra + p);
+    uint16_t size = load16(extra + p + 2);
+    const uint8_t* data = extra + p + 4;
+    if (size > extraLength - p - 4) break;
+    if (id == kZip64ExtraId) {
+      uint64_t* targets[3] = {&f.uncompressedSize, &f.compressedSize, &f.localHeaderOffset};
+      uint32_t at = 0;
+      for (int i = 0; i < 3; i++) {
+        if (!wide[i]) continue;
+        if (at + 8 > size) return false;
+        *targets[i] = load64(data + at);
+        at += 8;
+      }
+      if (wide[3]) {
+        if (at + 4 > size) return false;
+        f.disk = load32(data + at);
+      }
+      return true;
+    }
+    p += 4u + size;
   }
-  return -1;
+  return true;
 }
 
-// True when a header's 32-bit fields only mark values kept in a ZIP64 extra.
-bool usesZip64(const uint8_t* header, const uint8_t* extra, uint16_t extraLength) {
-  bool marked = load32(header + 20) == 0xFFFFFFFF || load32(header + 24) == 0xFFFFFFFF ||
-                load32(header + 42) == 0xFFFFFFFF || load16(header + 34) == 0xFFFF;
-  if (!marked) return false;
-  for (uint32_t p = 0; p + 4 <= extraLength; p += 4u + load16(extra + p + 2)) {
-    if (load16(extra + p) == kZip64ExtraId) return true;
+// Writers on MS-DOS (host 0), Windows NTFS (10) and VFAT (14) may mark a
+// folder by its attribute alone, without a trailing separator.
+bool markedAsDosFolder(const uint8_t* header) {
+  uint8_t host = header[5];
+  bool dosHost = host == 0 || host == 10 || host == 14;
+  return dosHost && (load32(header + 38) & kDosDirectoryAttribute) != 0;
+}
+
+bool endsWithSeparator(const std::u16string& name) {
+  return !name.empty() && (name.back() == u'/' || name.back() == u'\\');
+}
+
+// The directory the end records describe, read and checked against them.
+class DirectoryWalk {
+ public:
+  DirectoryWalk(Zip& zip, std::shared_ptr<ZipStream> archive)
+      : zip_(zip), archive_(std::move(archive)), firstEntry_(zip.entries.size()) {}
+
+  ZipError read(const std::u16string& path, uint64_t fileSize);
+
+ private:
+  bool locate();
+  bool holdsCentralHeader(uint64_t at);
+  bool decodeHeader(const uint8_t* h, ZipEntry& entry);
+  // True for the offsets of entries in the archive file itself, which the
+  // program bytes in front shift; other volume files hold nothing else.
+  bool inArchiveFile(int32_t firstDisk) const {
+    return firstDisk == 0 || (!zip_.splitFiles && firstDisk == zip_.diskCount);
   }
-  return false;
+
+  Zip& zip_;
+  std::shared_ptr<ZipStream> archive_;
+  ArchiveEnd end_;
+  uint64_t start_ = 0;
+  uint64_t shift_ = 0;
+  size_t firstEntry_ = 0;  // the first one this reading appends
+  uint64_t bytesTotal_ = 0;
+  bool encrypted_ = false;
+};
+
+// The directory lies right in front of the end records. Where the recorded
+// offset says so, the archive's offsets count from the start of the file;
+// where that offset is smaller, the archive was appended to the program
+// without adjusting them, and the difference is the program's size. Either
+// way a central header must start there, unless the archive is empty.
+bool DirectoryWalk::locate() {
+  if (end_.directorySize > end_.directoryEnd || end_.directorySize > kMaxDirectorySize) {
+    return false;
+  }
+  start_ = end_.directoryEnd - end_.directorySize;
+  if (end_.directoryOffset > start_) return false;
+  shift_ = start_ - end_.directoryOffset;
+  // An empty archive's records must not point at headers either.
+  if (end_.directorySize == 0) {
+    return end_.entryCount == 0 && (shift_ == 0 || !holdsCentralHeader(end_.directoryOffset));
+  }
+  return holdsCentralHeader(start_);
+}
+
+bool DirectoryWalk::holdsCentralHeader(uint64_t at) {
+  uint8_t signature[4] = {};
+  archive_->Seek(static_cast<int64_t>(at));
+  return archive_->Position() == at && archive_->Read(signature, 4) == 0 &&
+         load32(signature) == kCentralHeaderSignature;
+}
+
+// A WinZip AES entry names its real method, key strength and vendor version
+// in extra field 0x9901. An entry without a valid one keeps method 99, which
+// no decoder takes.
+void readWinZipAesExtra(ZipEntry& entry, const uint8_t* extra, uint16_t extraLength) {
+  for (uint32_t p = 0; p + 4 <= extraLength; p += 4u + load16(extra + p + 2)) {
+    const uint16_t size = load16(extra + p + 2);
+    if (load16(extra + p) != kWinZipAesExtraId) continue;
+    if (size < kWinZipAesExtraSize || p + 4 + size > extraLength) return;
+    const uint8_t* field = extra + p + 4;
+    const uint16_t version = load16(field);
+    const uint8_t strength = field[4];
+    if ((version != 1 && version != 2) || field[2] != 'A' || field[3] != 'E' ||
+        winZipAesKeyBits(strength) == 0) {
+      return;
+    }
+    entry.encryptionKind = kWinZipAesKind;
+    entry.aesVersion = version;
+    entry.aesStrength = strength;
+    entry.method = load16(field + 5);
+    return;
+  }
+}
+
+bool DirectoryWalk::decodeHeader(const uint8_t* h, ZipEntry& entry) {
+  const uint16_t nameLength = load16(h + 28);
+  const uint16_t extraLength = load16(h + 30);
+  const uint8_t* name = h + kCentralHeaderSize;
+  const uint8_t* extra = name + nameLength;
+  WideFields wide = {load32(h + 24), load32(h + 20), load32(h + 42), load16(h + 34)};
+  if (!widenFromZip64Extra(extra, extraLength, wide)) return false;
+
+  entry.owner = &zip_;
+  entry.source = archive_;
+  entry.flags = load16(h + 8);
+  if (entry.flags & kEncryptedFlag) {
+    entry.encryptionKind = 1;
+    encrypted_ = true;
+  }
+  entry.method = load16(h + 10);
+  entry.dosTime = load16(h + 12);
+  entry.dateTime = DosFieldsToDate(load16(h + 14), entry.dosTime);
+  entry.crc = load32(h + 16);
+  entry.compressedSize = wide.compressedSize;
+  entry.uncompressedSize = wide.uncompressedSize;
+  bytesTotal_ += entry.uncompressedSize;
+  if (zip_.diskCount > 1)
+    entry.firstDisk = static_cast<int32_t>(std::min<uint32_t>(wide.disk, INT32_MAX - 1)) + 1;
+  entry.localHeaderOffset = wide.localHeaderOffset + (inArchiveFile(entry.firstDisk) ? shift_ : 0);
+  entry.dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameLength + extraLength;
+
+  std::string_view rawName(reinterpret_cast<const char*>(name), nameLength);
+  std::string_view rawExtra(reinterpret_cast<const char*>(extra), extraLength);
+  std::u16string decoded = DecodeEntryName(rawName, entry.flags, load16(h + 4), rawExtra);
+  if (markedAsDosFolder(h) && !decoded.empty() && !endsWithSeparator(decoded)) decoded += u'/';
+  SplitEntryName(decoded, entry.directoryName, entry.fileName);
+
+  // AES entries name their kind and verification block at the start of
+  // the central extra field and have no extra field in the local header.
+  uint16_t kind = extraLength >= 18 ? load16(extra) : 0;
+  if (kind >= 2 && kind <= 4) {
+    entry.encryptionKind = kind;
+    std::copy(extra + 2, extra + 18, entry.verifierBlock.begin());
+    entry.dataOffset -= extraLength;
+  }
+  if (entry.method == kWinZipAesMethod) {
+    readWinZipAesExtra(entry, extra, extraLength);
+    if (entry.encryptionKind == kWinZipAesKind) encrypted_ = true;
+  }
+  return true;
+}
+
+// Every header must be whole and the headers must fill the directory
+// exactly; a directory that does not add up is no archive to extract from.
+ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
+  if (!FindArchiveEnd(*archive_, fileSize, end_)) {
+    zip_.ReadVolumeLabel(path);
+    return zipErrNotZipFile;
+  }
+  zip_.diskCount = end_.thisDisk == 0
+                       ? 0
+                       : static_cast<int32_t>(std::min<uint32_t>(end_.thisDisk, INT32_MAX - 1)) + 1;
+  zip_.currentDisk = static_cast<int32_t>(std::min<uint32_t>(end_.directoryDisk, INT32_MAX));
+  zip_.splitFiles = zip_.currentDisk != zip_.diskCount;
+  if (!locate()) return zipErrNotZipFile;
+
+  const size_t size = static_cast<size_t>(end_.directorySize);
+  std::vector<uint8_t> directory(size);
+  archive_->Seek(static_cast<int64_t>(start_));
+  if (archive_->Read(directory.data(), static_cast<uint32_t>(size)) != 0) {
+    return zipErrOpenForReading;
+  }
+  for (size_t p = 0; p < size;) {
+    if (size - p < kCentralHeaderSize) return zipErrNotZipFile;
+    const uint8_t* h = &directory[p];
+    if (load32(h) != kCentralHeaderSignature) return zipErrNotZipFile;
+    size_t length = kCentralHeaderSize + load16(h + 28) + load16(h + 30) + load16(h + 32);
+    if (length > size - p) return zipErrNotZipFile;
+    if (!decodeHeader(h, zip_.entries.emplace_back())) return zipErrNotZipFile;
+    p += length;
+  }
+  // Writers without ZIP64 let the 16-bit count of a larger archive wrap.
+  uint64_t count = zip_.entries.size() - firstEntry_;
+  if (end_.zip64 ? count != end_.entryCount : (count & 0xFFFF) != end_.entryCount) {
+    return zipErrNotZipFile;
+  }
+
+  zip_.prefixBytes = shift_;
+  zip_.bytesTotal += bytesTotal_;
+  if (encrypted_) zip_.Encryption = -1;
+  return zipErrNone;
 }
 
 }  // namespace
@@ -50,86 +256,22 @@ bool usesZip64(const uint8_t* header, const uint8_t* extra, uint16_t extraLength
 int32_t Zip::ReadDirectory(const std::u16string& path) {
   if (busy) return ReportError(*this, zipErrBusy);
   splitFiles = false;
+  prefixBytes = 0;
 
   auto archive = std::make_shared<ZipStream>();
   archive->SetOpenMode(ZipStream::kOpenExisting);
   archive->SetFileName(path, ZipStream::NameForm::Volume);
   uint64_t size = 0;
   if (archive->SizeQuery(size) != 0) return ReportError(*this, zipErrOpenForReading);
+  // A downloaded archive hands its download mark on to what comes out of it.
+  zoneMark = CarriedZoneMark(platform::readZoneIdentifier(path));
 
-  uint32_t w = static_cast<uint32_t>(std::min<uint64_t>(size, kTailWindow));
-  std::vector<uint8_t> window(w, 0);
-  archive->Seek(size - w);
-  archive->Read(window.data(), w);
-  long found = findEndRecord(window);
-  if (found < 0) {
-    ReadVolumeLabel(path);
-    return ReportError(*this, zipErrNotZipFile);
-  }
-  const uint8_t* record = &window[static_cast<size_t>(found)];
-  if (found >= static_cast<long>(kZip64LocatorSize) &&
-      load32(record - kZip64LocatorSize) == kZip64LocatorSignature) {
-    return ReportError(*this, zipErrTooLarge);
-  }
-  uint16_t thisDisk = load16(record + 4);
-  uint16_t directoryDisk = load16(record + 6);
-  diskCount = thisDisk == 0 ? 0 : thisDisk + 1;
-  currentDisk = directoryDisk;
-  splitFiles = directoryDisk != diskCount;
-  uint32_t directoryOffset = load32(record + 16);
-  if (directoryOffset > size) return ReportError(*this, zipErrNotZipFile);
-
-  uint64_t len = size - directoryOffset;
-  std::vector<uint8_t> directory(static_cast<size_t>(len) + 1, 0);
-  archive->Seek(directoryOffset);
-  archive->Read(directory.data(), static_cast<uint32_t>(len));
-
-  for (uint64_t p = 0; p + kCentralHeaderSize <= len;) {
-    const uint8_t* h = &directory[p];
-    if (load32(h) != kCentralHeaderSignature) break;
-    uint16_t nameLength = load16(h + 28);
-    uint16_t extraLength = load16(h + 30);
-    uint16_t commentLength = load16(h + 32);
-    uint64_t next = p + kCentralHeaderSize + nameLength + extraLength + commentLength;
-    if (next > len) break;  // a header that runs past the directory ends it
-    const uint8_t* name = h + kCentralHeaderSize;
-    const uint8_t* extra = name + nameLength;
-    if (usesZip64(h, extra, extraLength)) return ReportError(*this, zipErrTooLarge);
-
-    ZipEntry& entry = entries.emplace_back();
-    entry.owner = this;
-    entry.source = archive;
-    entry.flags = load16(h + 8);
-    if (entry.flags & kEncryptedFlag) {
-      entry.encryptionKind = 1;
-      Encryption = -1;
-    }
-    entry.method = load16(h + 10);
-    entry.dosTime = load16(h + 12);
-    entry.dateTime = DosFieldsToDate(load16(h + 14), entry.dosTime);
-    entry.crc = load32(h + 16);
-    entry.compressedSize = load32(h + 20);
-    entry.uncompressedSize = load32(h + 24);
-    bytesTotal += entry.uncompressedSize;
-    entry.localHeaderOffset = load32(h + 42);
-    entry.dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameLength + extraLength;
-    if (diskCount > 1) entry.firstDisk = load16(h + 34) + 1;
-    std::string_view rawName(reinterpret_cast<const char*>(name), nameLength);
-    std::string_view rawExtra(reinterpret_cast<const char*>(extra), extraLength);
-    SplitEntryName(DecodeEntryName(rawName, entry.flags, load16(h + 4), rawExtra),
-                   entry.directoryName, entry.fileName);
-
-    // AES entries name their kind and verification block at the start of
-    // the central extra field and have no extra field in the local header.
-    uint16_t kind = extraLength >= 18 ? load16(extra) : 0;
-    if (kind >= 2 && kind <= 4) {
-      entry.encryptionKind = kind;
-      std::copy(extra + 2, extra + 18, entry.verifierBlock.begin());
-      entry.dataOffset -= extraLength;
-    }
-    p = next;
-  }
-  return 0;
+  // A directory that is not read whole leaves no entry behind.
+  const size_t first = entries.size();
+  ZipError result = DirectoryWalk(*this, archive).read(path, size);
+  if (result == zipErrNone) return 0;
+  while (entries.size() > first) entries.pop_back();
+  return ReportError(*this, result);
 }
 
 }  // namespace extractor

@@ -3,8 +3,10 @@
 #include <string>
 
 #include "crypto/aes_entry.h"
+#include "crypto/winzip_aes.h"
 #include "engine/extract_entry.h"
 #include "engine/report_error.h"
+#include "engine/utf8.h"
 #include "engine/zip.h"
 #include "platform/text.h"
 
@@ -71,6 +73,31 @@ int32_t CheckAesPassword(ZipEntry& entry, AesKey& key) {
     if (right && zip.password && !zip.password->empty()) return 0;
     askAgain(zip);
     if (right) return 0;
+  }
+}
+
+// The writers of WinZip AES entries key them with the password in UTF-8,
+// whatever the system's code page. The salt and verifier are read once; each
+// try derives the keys anew, which is all a try costs.
+int32_t CheckWinZipAesPassword(ZipEntry& entry, WinZipAesData& data, uint8_t* scratch) {
+  Zip& zip = *entry.owner;
+  const size_t saltSize = winZipAesSaltSize(entry.aesStrength);
+  const uint32_t headerSize = static_cast<uint32_t>(saltSize + kWinZipAesVerifierSize);
+  if (entry.source->Read(scratch, headerSize) != 0) return ReportError(zip, zipErrOpenForReading);
+  for (;;) {
+    if (zip.abortRequest) return abortCheck(zip);
+    if (!zip.password || zip.password->empty()) {
+      askAgain(zip);
+      continue;
+    }
+    std::string bytes = encodeUtf8(*zip.password);
+    WinZipAesKeys keys = deriveWinZipAesKeys(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                             bytes.size(), scratch, entry.aesStrength);
+    if (keys.verifier[0] == scratch[saltSize] && keys.verifier[1] == scratch[saltSize + 1]) {
+      data = WinZipAesData(keys);
+      return 0;
+    }
+    askAgain(zip);
   }
 }
 

@@ -1,6 +1,7 @@
 // One extraction run: every entry in directory order, each bound to its
 // target file under the destination and handed to the entry pipeline.
 #include <memory>
+#include <vector>
 
 #include "engine/confine.h"
 #include "engine/entry_support.h"
@@ -46,12 +47,20 @@ bool isFolderEntry(const ZipEntry& entry) {
 int32_t extractFile(Zip& zip, ZipEntry& entry, const std::u16string& path, bool overwrite,
                     EntryBuffers& buffers) {
   auto output = std::make_unique<ZipStream>();
-  Target target = bindExisting(*output, path, overwrite);
+  ZipError refusal = EntryRefusal(entry);
+  Target target = Target::Missing;
+  if (!refusal) {
+    // The create is the overwrite check as well, so a new file costs one
+    // open; only a create that fails asks whether the file exists.
+    output->SetOpenMode(ZipStream::kCreateNew);
+    if (output->SetFileName(path, ZipStream::NameForm::Output) == 0) target = Target::Created;
+  }
+  if (target != Target::Created) target = bindExisting(*output, path, overwrite);
   if (target == Target::Kept) {
     entry.warnings.Add(kFileExists);
     return 0;
   }
-  if (ZipError refusal = EntryRefusal(entry)) return ReportError(zip, refusal);
+  if (refusal) return ReportError(zip, refusal);
   if (target == Target::Missing) {
     output->SetOpenMode(ZipStream::kCreateAlways);
     if (output->SetFileName(path, ZipStream::NameForm::Output) != 0) {
@@ -66,6 +75,24 @@ int32_t extractFile(Zip& zip, ZipEntry& entry, const std::u16string& path, bool 
   return 0;
 }
 
+// The archive's streams stay open across the entries of a run; a run that
+// ends, however it ends, leaves no archive file open.
+class SourcesClosedAtEnd {
+ public:
+  explicit SourcesClosedAtEnd(std::vector<ZipEntry>& entries) : entries_(entries) {}
+  ~SourcesClosedAtEnd() { closeNow(); }
+  SourcesClosedAtEnd(const SourcesClosedAtEnd&) = delete;
+  SourcesClosedAtEnd& operator=(const SourcesClosedAtEnd&) = delete;
+  void closeNow() {
+    for (ZipEntry& entry : entries_) {
+      if (entry.source) entry.source->Close();
+    }
+  }
+
+ private:
+  std::vector<ZipEntry>& entries_;
+};
+
 }  // namespace
 
 int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFoldersFlag,
@@ -78,7 +105,10 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
   if (runPassword) password = runPassword;
   std::u16string root = PrepareDestination(destinationText);
   EntryBuffers buffers;
-  std::u16string foldersMade;  // entries of one folder need its folders made once
+  SourcesClosedAtEnd sources(entries);
+  // The folders of the latest entry exist: its next entries need none of
+  // them made, and the next folder only the levels it does not share.
+  std::u16string foldersMade = root;
   bool anyWarnings = false;
 
   for (ZipEntry& entry : entries) {
@@ -96,7 +126,7 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
     if (createFoldersFlag) {
       path += directory;
       if (path != foldersMade) {
-        MakeDirectories(path);
+        MakeDirectoriesAfter(path, foldersMade);
         foldersMade = path;
       }
     }
@@ -112,6 +142,7 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
   }
 
   batchRunning = false;
+  sources.closeNow();
   if (anyWarnings) ReportError(*this, zipErrWarnings);
   bytesDone = 0;
   busy = false;

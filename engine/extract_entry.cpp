@@ -14,7 +14,7 @@
 #include "engine/report_error.h"
 #include "engine/volumes.h"
 #include "engine/zip.h"
-#include "platform/file.h"
+#include "platform/zone.h"
 
 namespace extractor {
 namespace {
@@ -28,7 +28,7 @@ constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 // The input buffer's size in usable windows.
 constexpr size_t kWindowsPerInputBuffer = 4;
 
-enum class Cipher { None, Traditional, Aes };
+enum class Cipher { None, Traditional, Aes, WinZipAes };
 
 constexpr uint16_t kMethodBzip2 = 12;
 constexpr uint16_t kMethodLzma = 14;
@@ -50,6 +50,10 @@ class EntryReader {
   int32_t fail(int32_t code) {
     return outputStarted_ ? FailEntry(zip_, code, output_) : ReportError(zip_, code);
   }
+  int32_t dataError(int32_t code);
+  int32_t startWinZipAes();
+  int32_t authenticate();
+  void discardOutput();
   int32_t openVolume(int32_t volume);
   int32_t readVolume();
   void makeRoomForChunk();
@@ -59,8 +63,9 @@ class EntryReader {
   bool streamHasOutput() const;
   bool streamFinished() const;
   int32_t deliver(uint32_t produced);
+  void markOrigin();
   void setFileTime();
-  uint64_t locateData();
+  bool locateData();
 
   bool spanned() const { return entry_.firstDisk != 0; }
 
@@ -74,6 +79,12 @@ class EntryReader {
   Cipher cipher_ = Cipher::None;
   ZipCryptKeys keys_;
   AesKey aes_{};
+  WinZipAesData winZipAes_;
+  // After bad data in a WinZip AES entry the rest of the ciphertext is
+  // still read, without decoding, so that its code tells whether the data
+  // were damaged (a warning) or the entry is bad (this error).
+  bool draining_ = false;
+  int32_t deferredError_ = 0;
 
   // The input buffer holds several chunks' worth, so that the pending
   // bytes need moving to its start only now and then rather than every
@@ -98,6 +109,9 @@ int32_t EntryReader::openVolume(int32_t volume) {
   if (volume > zip_.diskCount) return fail(zipErrEndOfFile);
   if (!zip_.splitFiles) {
     // Removable media: wait until the disk in the drive carries the number.
+    // The handle of the disk read so far goes first: the disk may be
+    // exchanged, and the stream opens its file anew on the next one.
+    entry_.source->Close();
     for (;;) {
       zip_.ReadVolumeLabel(archiveName_);
       zip_.DiskFromLabel();
@@ -111,6 +125,9 @@ int32_t EntryReader::openVolume(int32_t volume) {
   if (next->SetFileName(name, ZipStream::NameForm::Volume) != 0) {
     return fail(zipErrOpenForReading);
   }
+  // Each spanned entry opens its volumes anew: the one read so far is
+  // closed rather than left open until the run ends.
+  entry_.source->Close();
   entry_.source = std::move(next);
   return 0;
 }
@@ -139,8 +156,8 @@ int32_t EntryReader::run() {
   // The data of a spanned entry start on its first volume, which has to be
   // at hand before an encryption header can be read from it.
   if (spanned() && openVolume(volume_) != 0) return -1;
-  dataStart_ = locateData();
-  entry_.source->Seek(dataStart_);
+  if (!locateData()) return fail(zipErrNotZipFile);
+  entry_.source->Seek(static_cast<int64_t>(dataStart_));
 
   if (entry_.encryptionKind == 1 && dataLength_ >= kCryptHeaderSize) {
     if (CheckTraditionalPassword(entry_, keys_, dataLength_, in_) != 0) return -1;
@@ -148,6 +165,8 @@ int32_t EntryReader::run() {
     dataStart_ += kCryptHeaderSize;
   } else if (entry_.encryptionKind == 1) {
     dataLength_ = 0;  // too short to hold the header: nothing to decrypt
+  } else if (entry_.encryptionKind == kWinZipAesKind) {
+    if (startWinZipAes() != 0) return -1;
   } else if (entry_.encryptionKind >= 2) {
     if (CheckAesPassword(entry_, aes_) != 0) return -1;
     cipher_ = Cipher::Aes;
@@ -163,16 +182,78 @@ int32_t EntryReader::run() {
     earlierVolumesShare_ += volumeShare_;
     if (earlierVolumesShare_ >= dataLength_) break;
     if (openVolume(volume_) != 0) return -1;
-    entry_.source->Seek(0);
-    dataStart_ = 0;
+    // Only the archive file itself has the program in front.
+    dataStart_ = !zip_.splitFiles && volume_ == zip_.diskCount ? zip_.prefixBytes : 0;
+    entry_.source->Seek(static_cast<int64_t>(dataStart_));
   }
 
+  if (cipher_ == Cipher::WinZipAes) {
+    if (authenticate() != 0) return -1;
+    if (!output_) return 0;
+  }
   // Cut data end the entry as bad data do.
   if (dataLength_ != 0 && !streamFinished()) return fail(zipErrNotZipFile);
-
-  if (crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
+  // AE-2 entries leave the CRC-32 at 0: their code stands in for it.
+  const bool crcKept = cipher_ != Cipher::WinZipAes || entry_.aesVersion == 1;
+  if (crcKept && crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
   if (written_ != entry_.uncompressedSize) entry_.warnings.Add(u"Incorrect File Size");
+  markOrigin();
   setFileTime();
+  if (spanned()) entry_.source->Close();
+  return 0;
+}
+
+// The salt and verifier lie in front of the ciphertext, the code behind it.
+int32_t EntryReader::startWinZipAes() {
+  const uint64_t overhead = winZipAesOverhead(entry_.aesStrength);
+  if (dataLength_ < overhead) return fail(zipErrNotZipFile);
+  if (CheckWinZipAesPassword(entry_, winZipAes_, in_) != 0) return -1;
+  cipher_ = Cipher::WinZipAes;
+  dataStart_ += overhead - kWinZipAesCodeSize;
+  dataLength_ -= overhead;
+  return 0;
+}
+
+// The code follows the ciphertext on its volume or starts the next one.
+// A code that does not match means the data cannot be trusted: the file
+// goes, and the entry is marked as one whose check failed.
+int32_t EntryReader::authenticate() {
+  uint8_t stored[kWinZipAesCodeSize];
+  uint32_t have = 0;
+  // The data loop leaves volume_ one past the volume it read last.
+  int32_t next = dataLength_ > 0 ? volume_ : volume_ + 1;
+  while (have < kWinZipAesCodeSize) {
+    ZipStream& source = *entry_.source;
+    const uint64_t size = source.Size();
+    const uint64_t position = source.Position();
+    const uint32_t take = static_cast<uint32_t>(
+        std::min<uint64_t>(size > position ? size - position : 0, kWinZipAesCodeSize - have));
+    if (take > 0 && source.Read(stored + have, take) != 0) return fail(zipErrOpenForReading);
+    have += take;
+    if (have == kWinZipAesCodeSize) break;
+    if (!spanned()) return fail(zipErrEndOfFile);
+    if (openVolume(next++) != 0) return -1;
+    entry_.source->Seek(0);
+  }
+  if (!winZipAes_.codeMatches(stored)) {
+    entry_.warnings.Add(u"CRC Does Not Match");
+    discardOutput();
+    return 0;
+  }
+  if (draining_) return fail(deferredError_);
+  return 0;
+}
+
+void EntryReader::discardOutput() {
+  if (!output_) return;
+  output_->SetDeleteOnClose(true);
+  output_.reset();
+}
+
+int32_t EntryReader::dataError(int32_t code) {
+  if (cipher_ != Cipher::WinZipAes) return fail(code);
+  draining_ = true;
+  deferredError_ = code;
   return 0;
 }
 
@@ -207,6 +288,8 @@ int32_t EntryReader::readVolume() {
 
     if (cipher_ == Cipher::Traditional) {
       decryptBuffer(keys_, chunkStart, chunk);
+    } else if (cipher_ == Cipher::WinZipAes) {
+      winZipAes_.decrypt(chunkStart, chunk);
     } else if (cipher_ == Cipher::Aes) {
       if (chunk == volumeRemaining_ && lastVolume) {
         int32_t plain = static_cast<int32_t>(chunk);
@@ -238,6 +321,13 @@ int32_t EntryReader::readVolume() {
 }
 
 int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced) {
+  InflateState& state = *buffers_.inflate;
+  // Bytes behind the final deflate block within the compressed size are
+  // no data; some writers leave a few there.
+  if (state.finished) {
+    consumed = pending_;
+    return 0;
+  }
   // While more compressed data follow, 32 KiB stay unconsumed so that a
   // symbol is never cut off at the end of the buffer.
   const bool moreToCome =
@@ -246,9 +336,12 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   uint32_t consumeLimit = usableInput_;
   if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
   if (consumeLimit == 0) return 0;
+  if (draining_) {
+    consumed = pending_;
+    return 0;
+  }
   const bool moreOnVolume = volumeRemaining_ != chunk;
   const bool inputComplete = !moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
-  InflateState& state = *buffers_.inflate;
 
   while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
@@ -258,16 +351,20 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
       int32_t blockState = state.blockState;
       uint8_t bitCount = state.bitCount;
       ZipError result = inflateStep(state, window_, pending_, area_, consumeLimit);
-      if (result != zipErrNone) return fail(result);
+      if (result != zipErrNone) return dataError(result);
       bool progress = state.inPos != consumed || state.outPos != produced ||
                       state.blockState != blockState || state.bitCount != bitCount;
       consumed = state.inPos;
       produced = state.outPos;
+      if (state.finished) {
+        consumed = pending_;
+        break;
+      }
       if (!progress) {
         // The decoder needs bytes that are not buffered: wait for them, or
         // give up when none will come.
         if (moreOnVolume || moreToCome) break;
-        return fail(zipErrNotZipFile);
+        return dataError(zipErrNotZipFile);
       }
     } else if (entry_.method == 0) {
       std::memcpy(area_, window_, pending_);
@@ -276,10 +373,10 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
       const uint32_t consumedBefore = consumed;
       const uint32_t producedBefore = produced;
       ZipError result = streamStep(inputComplete, consumeLimit, consumed, produced);
-      if (result != zipErrNone) return fail(result);
+      if (result != zipErrNone) return dataError(result);
       if (consumed == consumedBefore && produced == producedBefore) {
         if (!inputComplete) break;  // waits for more input
-        return fail(zipErrNotZipFile);
+        return dataError(zipErrNotZipFile);
       }
     } else {
       return fail(zipErrUnknownAlgorithm);
@@ -310,6 +407,7 @@ ZipError EntryReader::streamStep(bool inputComplete, uint32_t limit, uint32_t& c
 }
 
 bool EntryReader::streamHasOutput() const {
+  if (draining_) return false;
   if (entry_.method == kMethodBzip2) return buffers_.bzip2->hasOutput();
   if (entry_.method == kMethodLzma) return buffers_.lzma->hasOutput();
   return false;
@@ -337,20 +435,29 @@ int32_t EntryReader::deliver(uint32_t produced) {
 
 // Writers need not repeat the central extra field in the local header (one
 // commonly writes a longer local one), so the data start is taken from the
-// local header's own lengths where that header is found.
-uint64_t EntryReader::locateData() {
+// local header's own lengths. Without a local header where the directory
+// points, the entry's data cannot be found.
+bool EntryReader::locateData() {
   uint8_t header[kLocalHeaderSize] = {};
   ZipStream& source = *entry_.source;
-  source.Seek(entry_.localHeaderOffset);
+  source.Seek(static_cast<int64_t>(entry_.localHeaderOffset));
   if (source.Position() != entry_.localHeaderOffset || source.Read(header, kLocalHeaderSize) != 0 ||
       load32(header) != kLocalHeaderSignature) {
-    return entry_.dataOffset;
+    return false;
   }
-  return entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
+  dataStart_ =
+      entry_.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
+  return true;
+}
+
+// The mark goes on before the time, which writing a stream would move. A
+// file system without streams takes no mark; that is no failure.
+void EntryReader::markOrigin() {
+  if (!zip_.zoneMark.empty()) platform::writeZoneIdentifier(output_->FileName(), zip_.zoneMark);
 }
 
 void EntryReader::setFileTime() {
-  platform::setLastWriteTime(output_->FileName(), DateToFileTime(entry_.dateTime));
+  output_->SetLastWriteTime(DateToFileTime(entry_.dateTime));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "bzip2/bzip2.h"
 #include "crypto/aes.h"
+#include "crypto/winzip_aes.h"
 #include "crypto/zip_crypto.h"
 #include "engine/zip_entry.h"
 #include "fileio/zip_stream.h"
@@ -38,5 +39,8 @@ int32_t ExtractEntry(ZipEntry& entry, std::unique_ptr<ZipStream>& output,
 int32_t CheckTraditionalPassword(ZipEntry& entry, ZipCryptKeys& keys, uint64_t& dataLength,
                                  uint8_t* scratch);
 int32_t CheckAesPassword(ZipEntry& entry, AesKey& key);
+// Reads the salt and verifier of a WinZip AES entry at the source's position
+// (scratch holds them) and keys data once a password matches.
+int32_t CheckWinZipAesPassword(ZipEntry& entry, WinZipAesData& data, uint8_t* scratch);
 
 }  // namespace extractor

@@ -14,6 +14,10 @@ inline uint32_t load32(const uint8_t* p) {
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
+inline uint64_t load64(const uint8_t* p) {
+  return static_cast<uint64_t>(load32(p)) | static_cast<uint64_t>(load32(p + 4)) << 32;
+}
+
 inline void store16(uint8_t* p, uint16_t value) {
   p[0] = static_cast<uint8_t>(value);
   p[1] = static_cast<uint8_t>(value >> 8);

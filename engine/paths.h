@@ -10,6 +10,10 @@ namespace extractor {
 // exists, a drive root, no right) are ignored.
 void MakeDirectories(const std::u16string& path);
 
+// As MakeDirectories, but leaves out the folder levels path shares with
+// made, a path whose levels have all been made already.
+void MakeDirectoriesAfter(const std::u16string& path, const std::u16string& made);
+
 // The destination with a trailing "\" (a trailing "/" becomes one), its
 // folders created.
 std::u16string PrepareDestination(const std::u16string& destination);

@@ -67,6 +67,9 @@ class Zip {
   bool splitFiles = false;
   int32_t diskCount = 0;
   int32_t currentDisk = 0;
+  // Program bytes in front of an archive appended without its offsets
+  // adjusted: every offset of the archive file counts from behind them.
+  uint64_t prefixBytes = 0;
   std::u16string destination;
   void* thread = nullptr;  // the shell's handle of the worker thread
   std::optional<std::u16string> password;
@@ -78,6 +81,9 @@ class Zip {
   void* instance = nullptr;
   void* ownerWindow = nullptr;
   std::optional<std::u16string> currentName;
+  // The Zone.Identifier text each extracted file is given, from the
+  // archive's own; empty: files are not marked.
+  std::string zoneMark;
   Window* window = nullptr;
 
  private:

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint64_t total = 0;
   for (const ZipEntry& entry : zip.entries) {
     total += entry.uncompressedSize;
-    if (entry.encryptionKind < 0 || entry.encryptionKind > 4) std::abort();
+    if (entry.encryptionKind < 0 || entry.encryptionKind > 5) std::abort();
     std::u16string directory = entry.directoryName;
     std::u16string file = entry.fileName;
     ConfineEntryPath(directory, file);

@@ -29,6 +29,11 @@ mkdir -p "$arch"
 head -c 512 /dev/zero | tr '\0' '\220' > "$arch/sfx-infozip.zip"
 cat "$arch/infozip-stored.zip" >> "$arch/sfx-infozip.zip"
 zip -qA "$arch/sfx-infozip.zip"
+# The same appended without adjusting its offsets, and ZIP64 records and
+# extra fields throughout.
+head -c 512 /dev/zero | tr '\0' '\220' > "$arch/sfx-unadjusted.zip"
+cat "$arch/infozip-stored.zip" >> "$arch/sfx-unadjusted.zip"
+(cd "$work/in" && zip -qr -fz "$arch/infozip-zip64.zip" hello.txt docs/lines.txt)
 
 (cd "$work/in" && 7z a -tzip -mm=Deflate "$arch/7z-deflate.zip" hello.txt docs >/dev/null)
 (cd "$work/in" && 7z a -tzip -mm=Deflate64 "$arch/7z-deflate64.zip" docs/lines.txt >/dev/null)

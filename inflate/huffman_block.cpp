@@ -5,6 +5,7 @@
 
 #include "inflate/code_tables.h"
 #include "inflate/fixed_code.h"
+#include "inflate/inflate.h"
 #include "inflate/match_copy.h"
 
 namespace extractor {
@@ -13,9 +14,6 @@ namespace {
 // Margin of output the fast loop keeps for a whole match and its word
 // overwrite. Deflate64's long lengths check their own room.
 constexpr uint32_t kFastOutputMargin = kMaxMatchLength + kMatchOverwrite;
-
-template <bool kDeflate64>
-constexpr unsigned kLastDistanceCode = kDeflate64 ? 31 : 29;
 
 static_assert(kOutputRoom >= kDeflate64MaxLength + kMatchOverwrite,
               "a long match started just below the limit fits in the room");
@@ -82,7 +80,7 @@ bool walkSymbol(BitInput& in, const CanonicalCode& code, unsigned& symbol) {
 
 // One symbol, bit by bit and with every check: near the ends of input and
 // output, and for codes the tables leave to the walk.
-template <bool kFixed, bool kDeflate64>
+template <bool kFixed>
 Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const CanonicalCode& dist) {
   if (!withinBudget<kFixed>(c)) return Outcome::kStop;
   if (c.outPos() + uint64_t{kMaxMatchLength} > c.room) return Outcome::kStop;
@@ -94,15 +92,16 @@ Outcome decodeCarefully(StepContext& c, const CanonicalCode& litLen, const Canon
     return Outcome::kContinue;
   }
   if (symbol == 256) return Outcome::kBlockEnd;
-  const bool longLength = kDeflate64 && symbol == kDeflate64LengthSymbol;
+  const bool longLength = c.deflate64 && symbol == kDeflate64LengthSymbol;
   const unsigned extra = longLength ? kDeflate64LengthExtra : lengthExtra[symbol];
   if (!c.in.need(extra)) return c.in.rewind(start), Outcome::kStop;
   uint32_t length = (longLength ? kDeflate64LengthBase : lengthBase[symbol]) + c.in.take(extra);
-  if (longLength && c.outPos() + uint64_t{length} > c.room)
+  if (longLength && c.outPos() + uint64_t{length} > c.room) {
     return c.in.rewind(start), Outcome::kStop;
+  }
   unsigned code;
   if (!walkSymbol(c.in, dist, code)) return c.in.rewind(start), Outcome::kStop;
-  if (code > kLastDistanceCode<kDeflate64>) return Outcome::kError;
+  if (code > (c.deflate64 ? 31u : 29u)) return Outcome::kError;
   if (!c.in.need(distExtra[code])) return c.in.rewind(start), Outcome::kStop;
   uint32_t distance = distBase[code] + c.in.take(distExtra[code]);
   copyMatchExact(c.out, distance, length);
@@ -143,7 +142,7 @@ constexpr unsigned kSymbolsPerTest = kFixed ? 1 : kLiteralsPerRefill<kFixed> + 1
 // Decodes while every symbol's bits are buffered and its output fits without
 // a test; returns true at the end of the block. Otherwise it leaves the
 // context before the first symbol it did not decode, for decodeCarefully.
-template <bool kFixed, bool kBitField, bool kDeflate64>
+template <bool kFixed, bool kBitField>
 INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
                                       const DistTable& dist) {
   constexpr unsigned kLiterals = kLiteralsPerRefill<kFixed>;
@@ -156,10 +155,8 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
                                               c.room - kFastOutputMargin - kSymbols + 1);
   const uint8_t* const outFastEnd = c.output + fastEnd;
   // A refill reads 8 bytes, and a second refill may follow the first
-  // without a test; in Deflate64 a long length's distance takes a third.
-  constexpr std::ptrdiff_t kInputMargin = kDeflate64 ? 21 : 14;
-  const uint8_t* const inFastEnd =
-      c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, kInputMargin);
+  // without a test.
+  const uint8_t* const inFastEnd = c.in.end - std::min<std::ptrdiff_t>(c.in.end - c.in.start, 14);
   const uint8_t* const inStart = c.in.start;
   const bool inputBudget = kFixed && !c.inputComplete;
   const uint32_t inputBudgetEnd = c.limit - 5;
@@ -205,48 +202,12 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
     c.in.next = next;
     c.out = out;
   };
-  // Deflate64's length symbol 285: its codeword and 16 extra bits, then a
-  // distance code and 14 extra bits, may need 60 bits, more than a refill
-  // leaves, so the distance is read after a refill of its own. Such a
-  // match, up to 65538 bytes, checks its own room. Returns false, with
-  // everything as before the symbol, when the match does not fit or its
-  // distance needs the walk.
-  auto longMatch = [&]() INFLATE_LAMBDA_INLINE {
-    const unsigned codewordLength = static_cast<uint8_t>(entry);
-    const uint32_t length =
-        kDeflate64LengthBase + static_cast<uint32_t>((bits >> codewordLength) & 0xFFFF);
-    if (uint64_t{length} + kMatchOverwrite > c.room - static_cast<uint64_t>(out - c.output)) {
-      return false;
-    }
-    const uint64_t bitsBefore = bits;
-    const uint32_t countBefore = count;
-    const uint8_t* const nextBefore = next;
-    bits >>= codewordLength + kDeflate64LengthExtra;
-    count -= codewordLength + kDeflate64LengthExtra;
-    refill();
-    uint32_t distEntry = distEntries[bits & ((1u << kDistTableBits) - 1)];
-    if (distEntry & kEntrySubtable) {
-      distEntry = subtableEntry<kDistTableBits>(distEntries, distEntry, bits);
-    }
-    if (distEntry & kEntrySpecial) {
-      bits = bitsBefore;
-      count = countBefore;
-      next = nextBefore;
-      return false;
-    }
-    const uint32_t distance = distanceValue(distEntry, bits);
-    consume(distEntry);
-    copyMatchFast(out, distance, length);
-    out += length;
-    return true;
-  };
   if (!roomForFastSymbol()) return false;
 
   // A refill leaves at least 56 bits: a literal/length code, its extra bits,
   // a distance code and its extra bits take at most 48 (49 in Deflate64,
-  // whose long lengths are read apart). The next symbol's
-  // entry is looked up before the current one is finished, so that the
-  // loads overlap.
+  // whose long lengths are read apart). The next symbol's entry is looked
+  // up before the current one is finished, so that the loads overlap.
   refill();
   entry = primaryLitLen();
   for (;;) {
@@ -281,12 +242,7 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
         }
       }
       if (entry & kEntrySpecial) {
-        if (kDeflate64 && (entry >> 16) == kSpecialLongLength) {
-          if (!longMatch() || !roomForFastSymbol()) break;
-          refill();
-          entry = primaryLitLen();
-          continue;
-        }
+        // Deflate64's long lengths are left to decodeLongMatch.
         if ((entry >> 16) != kSpecialEndOfBlock) break;
         consume(entry);
         save();
@@ -329,34 +285,75 @@ INFLATE_ALWAYS_INLINE bool decodeFast(StepContext& c, const LitLenTable& litLen,
   return false;
 }
 
-template <bool kFixed, bool kDeflate64>
+template <bool kFixed>
 bool decodeFastPortable(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
-  return decodeFast<kFixed, false, kDeflate64>(c, litLen, dist);
+  return decodeFast<kFixed, false>(c, litLen, dist);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 // The same loop where BMI1's bit-field extraction and BMI2's shifts and
 // masks shorten it.
-template <bool kFixed, bool kDeflate64>
+template <bool kFixed>
 __attribute__((target("bmi,bmi2"))) bool decodeFastBmi2(StepContext& c, const LitLenTable& litLen,
                                                         const DistTable& dist) {
-  return decodeFast<kFixed, true, kDeflate64>(c, litLen, dist);
+  return decodeFast<kFixed, true>(c, litLen, dist);
 }
 #endif
 
 bool fastLoopUsesBmi2 = false;
 
-template <bool kFixed, bool kDeflate64>
+// Deflate64's length symbol 285, which the fast loop leaves, as its codeword
+// and 16 extra bits, then a distance code and 14 extra bits, may take 60
+// bits, more than one refill leaves: the distance is read after a refill of
+// its own. Out of the loop, where a match of up to 65538 bytes costs the
+// call little. False, with the context as before, when the symbol is not
+// that one, the budget is used up, the input is short, the match does not
+// fit or its distance needs the walk.
+template <bool kFixed>
+bool decodeLongMatch(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
+  BitInput& in = c.in;
+  // Two refills of 8 bytes.
+  if (in.end - in.next < 16 || !withinBudget<kFixed>(c)) return false;
+  in.refillFast();
+  const BitInput::Mark start = in.mark();
+  uint32_t entry = litLen.entries[in.bits & ((1u << kLitLenTableBits) - 1)];
+  if (entry & kEntrySubtable) {
+    entry = subtableEntry<kLitLenTableBits>(litLen.entries, entry, in.bits);
+  }
+  if (!(entry & kEntrySpecial) || (entry >> 16) != kSpecialLongLength) return false;
+  const unsigned codewordLength = entry & 0xFF;
+  const uint32_t length =
+      kDeflate64LengthBase + static_cast<uint32_t>((in.bits >> codewordLength) & 0xFFFF);
+  if (c.outPos() + uint64_t{length} + kMatchOverwrite > c.room) return false;
+  in.consume(codewordLength + kDeflate64LengthExtra);
+  in.refillFast();
+  uint32_t distEntry = dist.entries[in.bits & ((1u << kDistTableBits) - 1)];
+  if (distEntry & kEntrySubtable) {
+    distEntry = subtableEntry<kDistTableBits>(dist.entries, distEntry, in.bits);
+  }
+  if (distEntry & kEntrySpecial) {
+    in.rewind(start);
+    return false;
+  }
+  const uint32_t distance = distanceValue(distEntry, in.bits);
+  in.consume(distEntry & 0xFF);
+  copyMatchFast(c.out, distance, length);
+  c.out += length;
+  return true;
+}
+
+template <bool kFixed>
 Outcome decodeBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
   for (;;) {
 #if defined(__x86_64__) || defined(__i386__)
-    const bool ended = fastLoopUsesBmi2 ? decodeFastBmi2<kFixed, kDeflate64>(c, litLen, dist)
-                                        : decodeFastPortable<kFixed, kDeflate64>(c, litLen, dist);
+    const bool ended = fastLoopUsesBmi2 ? decodeFastBmi2<kFixed>(c, litLen, dist)
+                                        : decodeFastPortable<kFixed>(c, litLen, dist);
 #else
-    const bool ended = decodeFastPortable<kFixed, kDeflate64>(c, litLen, dist);
+    const bool ended = decodeFastPortable<kFixed>(c, litLen, dist);
 #endif
     if (ended) return Outcome::kBlockEnd;
-    Outcome outcome = decodeCarefully<kFixed, kDeflate64>(c, litLen.code, dist.code);
+    if (c.deflate64 && decodeLongMatch<kFixed>(c, litLen, dist)) continue;
+    Outcome outcome = decodeCarefully<kFixed>(c, litLen.code, dist.code);
     if (outcome != Outcome::kContinue) return outcome;
   }
 }
@@ -373,16 +370,13 @@ bool selectFastLoop(bool allowBmi2) {
   return fastLoopUsesBmi2;
 }
 
-Outcome decodeFixedBlock(StepContext& c, InflateFormat format) {
-  if (format == InflateFormat::kDeflate64)
-    return decodeBlock<true, true>(c, fixedLitLen64, fixedDist64);
-  return decodeBlock<true, false>(c, fixedLitLen, fixedDist);
+Outcome decodeFixedBlock(StepContext& c) {
+  if (c.deflate64) return decodeBlock<true>(c, fixedLitLen64, fixedDist64);
+  return decodeBlock<true>(c, fixedLitLen, fixedDist);
 }
 
-Outcome decodeDynamicBlock(StepContext& c, InflateFormat format, const LitLenTable& litLen,
-                           const DistTable& dist) {
-  if (format == InflateFormat::kDeflate64) return decodeBlock<false, true>(c, litLen, dist);
-  return decodeBlock<false, false>(c, litLen, dist);
+Outcome decodeDynamicBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist) {
+  return decodeBlock<false>(c, litLen, dist);
 }
 
 }  // namespace extractor

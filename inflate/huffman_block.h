@@ -2,7 +2,6 @@
 #pragma once
 
 #include "inflate/huffman_table.h"
-#include "inflate/inflate.h"
 #include "inflate/step.h"
 
 namespace extractor {
@@ -16,8 +15,7 @@ namespace extractor {
 // processor has it. Returns whether that one is used.
 bool selectFastLoop(bool allowBmi2 = true);
 
-Outcome decodeFixedBlock(StepContext& c, InflateFormat format);
-Outcome decodeDynamicBlock(StepContext& c, InflateFormat format, const LitLenTable& litLen,
-                           const DistTable& dist);
+Outcome decodeFixedBlock(StepContext& c);
+Outcome decodeDynamicBlock(StepContext& c, const LitLenTable& litLen, const DistTable& dist);
 
 }  // namespace extractor

@@ -10,20 +10,20 @@ namespace {
 // The entry of a symbol reached after `length` bits.
 uint32_t codeEntry(Alphabet alphabet, unsigned symbol, unsigned length) {
   switch (alphabet) {
-    case Alphabet::kDeflate64LitLen:
-      if (symbol == kDeflate64LengthSymbol) {
-        return kEntrySpecial | kSpecialLongLength << 16 | length;
-      }
-      return codeEntry(Alphabet::kLitLen, symbol, length);
     case Alphabet::kLitLen:
+    case Alphabet::kDeflate64LitLen:
       if (symbol < 256) return kEntryLiteral | symbol << 16 | kLitLenTableBits << 8 | length;
       if (symbol == 256) return kEntrySpecial | kSpecialEndOfBlock << 16 | length;
+      if (alphabet == Alphabet::kDeflate64LitLen && symbol == kDeflate64LengthSymbol) {
+        return kEntrySpecial | kSpecialLongLength << 16 | length;
+      }
       return lengthBase[symbol] << 22 | length << 16 | kDistTableBits << 8 |
              (length + lengthExtra[symbol]);
     case Alphabet::kDist:
-      if (symbol > 29) return kEntrySpecial | kSpecialWalk << 16 | length;
-      return codeEntry(Alphabet::kDeflate64Dist, symbol, length);
     case Alphabet::kDeflate64Dist:
+      if (alphabet == Alphabet::kDist && symbol > 29) {
+        return kEntrySpecial | kSpecialWalk << 16 | length;
+      }
       // Bases from 32769 set bit 31, which nothing tests in a distance entry.
       return distBase[symbol] << 16 | length << 8 | (length + distExtra[symbol]);
     case Alphabet::kCodeLength:

@@ -64,6 +64,7 @@ ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCo
   c.limit = limit;
   c.room = uint64_t{limit} + kOutputRoom;
   c.inputComplete = limit >= inputCount;
+  c.deflate64 = state.format == InflateFormat::kDeflate64;
 
   Outcome outcome = Outcome::kContinue;
   if (state.blockState == kBlockHeaderNext) outcome = startBlock(c, state);
@@ -71,17 +72,20 @@ ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCo
     switch (state.blockState) {
       case 2:
       case 3:
-        outcome = decodeFixedBlock(c, state.format);
+        outcome = decodeFixedBlock(c);
         break;
       case 4:
       case 5:
-        outcome = decodeDynamicBlock(c, state.format, state.litLen, state.dist);
+        outcome = decodeDynamicBlock(c, state.litLen, state.dist);
         break;
       default:
         outcome = Outcome::kStop;
     }
   }
-  if (outcome == Outcome::kBlockEnd) state.blockState = kBlockHeaderNext;
+  if (outcome == Outcome::kBlockEnd) {
+    if (state.blockState & 1) state.finished = true;  // BFINAL
+    state.blockState = kBlockHeaderNext;
+  }
 
   c.in.giveBackWholeBytes();
   state.inPos = static_cast<uint32_t>(c.in.next - input);

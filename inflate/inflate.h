@@ -29,6 +29,9 @@ struct InflateState {
   InflateFormat format = InflateFormat::kDeflate;
   uint32_t bitBuffer = 0;  // the unread rest of the last loaded byte, next bit lowest
   uint8_t bitCount = 0;    // bits in bitBuffer, below 8 between calls
+  // A block marked final has ended. Decoding goes on if asked to; a caller
+  // that stops here takes what follows as no deflate data.
+  bool finished = false;
   // Codes of the current dynamic block.
   LitLenTable litLen;
   DistTable dist;

@@ -25,6 +25,9 @@ struct StepContext {
   // No more input follows what is buffered, so the fixed block's input
   // budget does not apply.
   bool inputComplete;
+  // Deflate64: its tables hold the long length entry and distance codes 30
+  // and 31, which the walk then accepts too.
+  bool deflate64;
 
   uint32_t outPos() const { return static_cast<uint32_t>(out - output); }
 };

@@ -1,6 +1,6 @@
-// Files as the operating system sees them. Every operation of the stream
-// layer opens a file by its path, does one thing and closes it again, so this
-// interface is a thin, handle-based mirror of the system calls.
+// Files as the operating system sees them: a thin, handle-based mirror of
+// the system calls under the stream layer, which keeps one handle per
+// stream while the stream is bound to its file.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +12,10 @@ namespace extractor::platform {
 using FileHandle = void*;
 
 enum class FileAccess {
-  None,   // query only: size and existence
-  Read,   // GENERIC_READ
-  Write,  // GENERIC_WRITE
+  None,       // query only: size and existence
+  Read,       // GENERIC_READ
+  Write,      // GENERIC_WRITE
+  ReadWrite,  // both
 };
 
 // The values match the stream's OpenMode.
@@ -22,6 +23,7 @@ enum class Disposition : int32_t {
   OpenAlways = 1,    // open, creating a missing file
   OpenExisting = 2,  // open only a file that exists
   CreateAlways = 3,  // create, emptying an existing file
+  CreateNew = 4,     // create only a file that does not exist yet
 };
 
 // Paths are the engine's UTF-16 text, handed to the system as they are:
@@ -41,6 +43,9 @@ bool writeFile(FileHandle file, uint64_t offset, const void* buffer, uint32_t co
 
 uint64_t fileSize(FileHandle file);
 
+// Cuts an open file to nothing; false when it cannot be.
+bool emptyFile(FileHandle file);
+
 bool deleteFile(const std::u16string& path);
 
 // Creates one folder; fails when it exists or its parent is missing.
@@ -49,6 +54,11 @@ bool createFolder(const std::u16string& path);
 // Sets a file's last-write time (100-ns intervals since 1601-01-01 UTC),
 // keeping its other times. False when the file cannot be opened.
 bool setLastWriteTime(const std::u16string& path, uint64_t fileTime);
+
+// The same through a handle open for writing, which saves an open and keeps
+// the file from being looked at once more between its last write and the
+// time stamp.
+bool setLastWriteTime(FileHandle file, uint64_t fileTime);
 
 // True on an NT-family system, where reads and writes are issued
 // asynchronously with a completion routine.

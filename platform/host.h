@@ -1,6 +1,8 @@
 // What a packer needs to know about the files it packs and about itself.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,5 +22,9 @@ std::string executablePath();
 
 // True when stderr is a terminal, where a progress line may be redrawn.
 bool stderrIsTerminal();
+
+// Fills out with bytes from the operating system's random source, made for
+// keys and salts. False when the source fails.
+bool fillRandom(uint8_t* out, size_t size);
 
 }  // namespace extractor::platform

@@ -5,11 +5,14 @@
 # usage: bench/extract/run.sh [EXTRACTOR_CLI] [ROUNDS]
 #   EXTRACTOR_CLI defaults to build/release/tools/extractor-cli/extractor-cli
 #   (a Release build); each time is the best of ROUNDS runs (default 3).
+#   With EXTRACTOR_BASELINE set to another extractor-cli (an older build),
+#   that one runs in the same rounds as "baseline".
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 cli=$(realpath "${1:-$here/../../build/release/tools/extractor-cli/extractor-cli}")
 rounds=${2:-3}
+baseline=${EXTRACTOR_BASELINE:+$(realpath "$EXTRACTOR_BASELINE")}
 for tool in "$cli" zip unzip 7z bsdtar python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
@@ -52,6 +55,7 @@ extract() {
   local tool=$1 zip_file=$2 out=$3
   case $tool in
     extractor-cli) "$cli" "$zip_file" "$out" ;;
+    baseline) "$baseline" "$zip_file" "$out" ;;
     unzip) unzip -q -o "$zip_file" -d "$out" ;;
     7z) 7z x -y "-o$out" "$zip_file" ;;
     bsdtar) bsdtar -xf "$zip_file" -C "$out" ;;
@@ -80,6 +84,7 @@ make_small_files "$work/small"
 (cd "$work/small" && zip -q -r "$work/small.zip" .)
 
 tools=(extractor-cli unzip 7z bsdtar)
+[[ -n $baseline ]] && tools+=(baseline)
 printf '%-8s %-14s %10s %12s\n' archive tool seconds "ours/tool"
 for name in big small; do
   declare -A best=()

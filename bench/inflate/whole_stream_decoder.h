@@ -23,14 +23,17 @@ class OurDecoder {
  public:
   using Bytes = std::vector<uint8_t>;
 
-  explicit OurDecoder(size_t outSize)
+  explicit OurDecoder(size_t outSize,
+                      extractor::InflateFormat format = extractor::InflateFormat::kDeflate)
       : limit_(static_cast<uint32_t>(outSize + 2048)),
+        format_(format),
         area_(kHistoryRoom + size_t{limit_} + extractor::kOutputRoom),
         state_(std::make_unique<extractor::InflateState>()) {}
 
   // Leaves the output in the decoder's own area; copied out only when asked.
   bool decode(const Bytes& in, Bytes* out) {
     *state_ = extractor::InflateState();
+    state_->format = format_;
     const uint32_t count = static_cast<uint32_t>(in.size());
     while (state_->inPos < count) {
       const uint32_t before = state_->inPos, outBefore = state_->outPos;
@@ -53,8 +56,10 @@ class OurDecoder {
   uint8_t* output() { return area_.data() + kHistoryRoom; }
 
  private:
-  static constexpr size_t kHistoryRoom = 32768;
+  static constexpr size_t kHistoryRoom =
+      extractor::windowSize(extractor::InflateFormat::kDeflate64);
   uint32_t limit_;
+  extractor::InflateFormat format_;
   Bytes area_;
   std::unique_ptr<extractor::InflateState> state_;
 };

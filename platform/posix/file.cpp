@@ -22,27 +22,46 @@ FileHandle handleOf(int fd) {
   return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
 }
 
+int accessFlags(FileAccess access) {
+  switch (access) {
+    case FileAccess::Write:
+      return O_WRONLY;
+    case FileAccess::ReadWrite:
+      return O_RDWR;
+    case FileAccess::None:
+    case FileAccess::Read:
+      break;
+  }
+  return O_RDONLY;
+}
+
 int openFlags(FileAccess access, Disposition disposition) {
+  int flags = accessFlags(access);
   switch (disposition) {
     case Disposition::OpenAlways:
-      return (access == FileAccess::Write ? O_WRONLY : O_RDONLY) | O_CREAT;
+      return flags | O_CREAT;
     case Disposition::CreateAlways:
       // Emptying needs write access, which CREATE_ALWAYS implies on Windows.
-      return (access == FileAccess::Write ? O_WRONLY : O_RDWR) | O_CREAT | O_TRUNC;
+      return (flags == O_RDONLY ? O_RDWR : flags) | O_CREAT | O_TRUNC;
+    case Disposition::CreateNew:
+      return flags | O_CREAT | O_EXCL;
     case Disposition::OpenExisting:
       break;
   }
-  return access == FileAccess::Write ? O_WRONLY : O_RDONLY;
+  return flags;
 }
 
 }  // namespace
 
 FileHandle openFile(const std::u16string& path, FileAccess access, Disposition disposition) {
   std::string native = nativePath(path);
-  int fd = ::open(native.c_str(), openFlags(access, disposition) | O_CLOEXEC, 0666);
+  int flags = openFlags(access, disposition);
+  int fd = ::open(native.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
+  // A folder is no file here. Opens that create or write refuse a folder
+  // themselves (EISDIR); only a plain read-only open needs the look.
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a folder is no file here
+  if ((flags & (O_CREAT | O_ACCMODE)) == O_RDONLY && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
     ::close(fd);
     return nullptr;
   }
@@ -85,6 +104,10 @@ uint64_t fileSize(FileHandle file) {
   return static_cast<uint64_t>(st.st_size);
 }
 
+bool emptyFile(FileHandle file) {
+  return file && ftruncate(fdOf(file), 0) == 0;
+}
+
 bool deleteFile(const std::u16string& path) {
   return ::unlink(nativePath(path).c_str()) == 0;
 }
@@ -97,6 +120,13 @@ bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
   std::string native = nativePath(path);
   int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  bool ok = setLastWriteTime(handleOf(fd), fileTime);
+  ::close(fd);
+  return ok;
+}
+
+bool setLastWriteTime(FileHandle file, uint64_t fileTime) {
+  if (!file) return false;
   // FILETIME counts 100 ns from 1601; Unix time counts from 1970.
   constexpr int64_t kEpochDifference = 116444736000000000;
   int64_t sinceUnix = static_cast<int64_t>(fileTime) - kEpochDifference;
@@ -111,9 +141,7 @@ bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(seconds);
   times[1].tv_nsec = static_cast<long>(rest * 100);
-  bool ok = futimens(fd, times) == 0;
-  ::close(fd);
-  return ok;
+  return futimens(fdOf(file), times) == 0;
 }
 
 bool isNT() {

@@ -1,8 +1,10 @@
 #include "platform/host.h"
 
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 
 namespace extractor::platform {
@@ -25,6 +27,19 @@ std::string executablePath() {
 
 bool stderrIsTerminal() {
   return isatty(STDERR_FILENO) == 1;
+}
+
+bool fillRandom(uint8_t* out, size_t size) {
+  while (size > 0) {
+    ssize_t got = getrandom(out, size, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    out += got;
+    size -= static_cast<size_t>(got);
+  }
+  return true;
 }
 
 }  // namespace extractor::platform

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/extended_path.h"
+
 namespace extractor::platform {
 namespace {
 
@@ -13,6 +15,8 @@ DWORD accessRights(FileAccess access) {
       return GENERIC_READ;
     case FileAccess::Write:
       return GENERIC_WRITE;
+    case FileAccess::ReadWrite:
+      return GENERIC_READ | GENERIC_WRITE;
     case FileAccess::None:
       break;
   }
@@ -25,6 +29,8 @@ DWORD creationDisposition(Disposition disposition) {
       return OPEN_ALWAYS;
     case Disposition::CreateAlways:
       return CREATE_ALWAYS;
+    case Disposition::CreateNew:
+      return CREATE_NEW;
     case Disposition::OpenExisting:
       break;
   }
@@ -52,8 +58,9 @@ void setOffset(OVERLAPPED& record, uint64_t offset) {
 }  // namespace
 
 FileHandle openFile(const std::u16string& path, FileAccess access, Disposition disposition) {
-  HANDLE h = CreateFileW(wide(path), accessRights(access), FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(wide(extendedPath(path)), accessRights(access),
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
@@ -99,25 +106,37 @@ uint64_t fileSize(FileHandle file) {
   return uint64_t{high} << 32 | low;
 }
 
+bool emptyFile(FileHandle file) {
+  if (!file) return false;
+  moveTo(handleOf(file), 0);
+  return SetEndOfFile(handleOf(file)) != 0;
+}
+
 bool deleteFile(const std::u16string& path) {
-  return DeleteFileW(wide(path)) != 0;
+  return DeleteFileW(wide(extendedPath(path))) != 0;
 }
 
 bool createFolder(const std::u16string& path) {
-  return CreateDirectoryW(wide(path), nullptr) != 0;
+  return CreateDirectoryW(wide(extendedPath(path)), nullptr) != 0;
 }
 
 bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {
-  HANDLE h = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(wide(extendedPath(path)), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  FILETIME created, accessed, written;
-  GetFileTime(h, &created, &accessed, &written);
+  bool ok = setLastWriteTime(h, fileTime);
+  CloseHandle(h);
+  return ok;
+}
+
+bool setLastWriteTime(FileHandle file, uint64_t fileTime) {
+  if (!file) return false;
+  FILETIME written;
   written.dwLowDateTime = static_cast<DWORD>(fileTime);
   written.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
-  BOOL ok = SetFileTime(h, &created, &accessed, &written);
-  CloseHandle(h);
-  return ok != 0;
+  // Null times stay as they are. Once set through a handle, the last-write
+  // time is no longer moved by that handle's writes or its close.
+  return SetFileTime(handleOf(file), nullptr, nullptr, &written) != 0;
 }
 
 bool isNT() {

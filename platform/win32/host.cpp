@@ -1,6 +1,8 @@
 #include "platform/host.h"
 
 #include <windows.h>
+// After windows.h, which bcrypt.h builds on.
+#include <bcrypt.h>
 
 namespace extractor::platform {
 namespace {
@@ -49,6 +51,16 @@ std::string executablePath() {
 bool stderrIsTerminal() {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+bool fillRandom(uint8_t* out, size_t size) {
+  while (size > 0) {
+    ULONG part = size > 0x10000000 ? 0x10000000 : static_cast<ULONG>(size);
+    if (BCryptGenRandom(nullptr, out, part, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0) return false;
+    out += part;
+    size -= part;
+  }
+  return true;
 }
 
 }  // namespace extractor::platform

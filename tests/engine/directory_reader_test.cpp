@@ -95,20 +95,50 @@ TEST_F(DirectoryReader, TakesTheRecordNearestTheEnd) {
   EXPECT_EQ(zip.lastErrorText, u"The file is not identified as a compliant zip file");
 }
 
-TEST_F(DirectoryReader, OffsetsFromTheArchiveStartGiveNoEntries) {
-  ZipBuilder b;
-  b.prefix = stub(5000);
-  b.offsetsFromArchiveStart = true;
-  b.entries.push_back(storedEntry("x.txt", bytesOf("x")));
-  EXPECT_EQ(read(b), 0);
-  EXPECT_TRUE(zip.entries.empty());
-  ZipBuilder empty;
-  empty.prefix = stub(100);
-  EXPECT_EQ(read(empty), 0);
-  EXPECT_TRUE(zip.entries.empty());
-  // A bare end record starts at position 0 of the window, which is not searched.
-  empty.prefix.clear();
-  EXPECT_EQ(read(empty), -1);
+// An archive appended to a program as it was written: its offsets count
+// from its own start, and the program's size is added to each.
+TEST_F(DirectoryReader, OffsetsFromTheArchiveStartCountFromBehindTheProgram) {
+  for (bool zip64 : {false, true}) {
+    for (bool adjusted : {false, true}) {
+      zip.Reset();
+      ZipBuilder b;
+      b.prefix = stub(5000);
+      b.offsetsFromArchiveStart = !adjusted;
+      b.zip64 = zip64;
+      b.entries.push_back(storedEntry("x.txt", bytesOf("x")));
+      b.entries.push_back(storedEntry("y.txt", bytesOf("yy")));
+      ASSERT_EQ(read(b), 0) << zip64 << adjusted;
+      ASSERT_EQ(zip.entries.size(), 2u);
+      EXPECT_EQ(zip.prefixBytes, adjusted ? 0u : 5000u);
+      const uint64_t second = 5000 + 30 + 5 + (zip64 ? 20 : 0) + 1;
+      EXPECT_EQ(zip.entries[1].localHeaderOffset, second);
+      EXPECT_EQ(zip.entries[1].dataOffset, second + 30 + 5 + (zip64 ? 28 : 0));
+    }
+  }
+}
+
+TEST_F(DirectoryReader, EmptyArchivesReadAsEmpty) {
+  struct Case {
+    size_t prefix;
+    bool fromArchiveStart;
+    bool zip64;
+  } cases[] = {
+      {0, false, false},    // nothing but the 22-byte end record
+      {100, false, false},  // behind a program, adjusted
+      {100, true, false},   // behind a program, not adjusted
+      {0, false, true},     // ZIP64 records only
+      {100, true, true},
+  };
+  for (const Case& c : cases) {
+    zip.Reset();
+    ZipBuilder b;
+    b.prefix = stub(c.prefix);
+    b.offsetsFromArchiveStart = c.fromArchiveStart;
+    b.zip64 = c.zip64;
+    EXPECT_EQ(read(b), 0) << c.prefix << c.fromArchiveStart << c.zip64;
+    EXPECT_TRUE(zip.entries.empty());
+  }
+  EXPECT_EQ(ZipBuilder().build().size(), 22u);
 }
 
 TEST_F(DirectoryReader, ShortAndMissingFilesFail) {
@@ -176,19 +206,99 @@ TEST_F(DirectoryReader, VolumeFieldsFollowTheEndRecord) {
   EXPECT_EQ(zip.currentDisk, 3);
 }
 
-TEST_F(DirectoryReader, HeadersRunningPastTheDirectoryEndIt) {
+// A directory must hold exactly the headers the end records count, from
+// its first byte to its last; one that does not add up is reported and
+// nothing of it is kept.
+TEST_F(DirectoryReader, DirectoriesThatDoNotAddUpAreNoArchive) {
   ZipBuilder b;
-  b.entries.push_back(storedEntry("first.txt", bytesOf("1")));
-  BuiltEntry bad = storedEntry("second.txt", bytesOf("2"));
-  b.entries.push_back(bad);
-  std::vector<uint8_t> bytes = b.build();
-  // The second central header claims a comment longer than what follows.
-  size_t second = bytes.size() - 22 - (46 + 10);
-  bytes[second + 32] = 0xFF;
-  bytes[second + 33] = 0xFF;
-  ASSERT_EQ(readBytes(bytes), 0);
-  ASSERT_EQ(zip.entries.size(), 1u);
-  EXPECT_EQ(zip.entries[0].fileName, u"first.txt");
+  BuiltEntry encrypted = storedEntry("first.txt", bytesOf("1"));
+  encrypted.flags = 1;
+  b.entries.push_back(encrypted);
+  b.entries.push_back(storedEntry("second.txt", bytesOf("22")));
+  b.entries.push_back(storedEntry("third.txt", bytesOf("333")));
+  const size_t first = 30 * 3 + 9 + 10 + 9 + 6;  // the directory's start
+  const size_t second = first + 46 + 9;
+  const uint32_t size = (46 * 3) + 9 + 10 + 9;
+  struct Case {
+    const char* what;
+    std::optional<uint16_t> count;
+    std::optional<uint32_t> size;
+    size_t patchAt;  // 0: nothing patched
+    uint8_t patch;
+    bool zip64;
+  } cases[] = {
+      {"count one high", 4, std::nullopt, 0, 0, false},
+      {"count one low", 2, std::nullopt, 0, 0, false},
+      {"count zero", 0, std::nullopt, 0, 0, false},
+      {"ZIP64 count one low", 2, std::nullopt, 0, 0, true},
+      {"size one larger", std::nullopt, size + 1, 0, 0, false},
+      {"size one smaller", std::nullopt, size - 1, 0, 0, false},
+      {"size zero", std::nullopt, 0, 0, 0, false},
+      {"count and size zero", 0, 0, 0, 0, false},
+      {"no central header at the start", std::nullopt, std::nullopt, first, 'X', false},
+      {"no central header in the middle", std::nullopt, std::nullopt, second, 'X', false},
+      {"a comment running into the next", std::nullopt, std::nullopt, second + 32, 1, false},
+      {"a name running into the next", std::nullopt, std::nullopt, first + 28, 12, false},
+      {"the last comment running past the end", std::nullopt, std::nullopt, second + 46 + 10 + 32,
+       1, false},
+  };
+  for (const Case& c : cases) {
+    zip.Reset();
+    ZipBuilder broken = b;
+    broken.entryCount = c.count;
+    broken.directorySize = c.size;
+    broken.zip64 = c.zip64;
+    std::vector<uint8_t> bytes = broken.build();
+    if (c.patchAt) bytes[c.patchAt] = c.patch;
+    EXPECT_EQ(readBytes(bytes), -1) << c.what;
+    EXPECT_EQ(zip.lastErrorText, u"The file is not identified as a compliant zip file") << c.what;
+    EXPECT_TRUE(zip.entries.empty()) << c.what;
+    EXPECT_EQ(zip.bytesTotal, 0u) << c.what;
+    EXPECT_EQ(zip.Encryption, zipNoEncryption) << c.what;
+  }
+  zip.Reset();
+  EXPECT_EQ(read(b), 0);
+  EXPECT_EQ(zip.entries.size(), 3u);
+}
+
+// Writers without ZIP64 let the 16-bit entry count wrap.
+TEST_F(DirectoryReader, CountsThatWrappedAt65536) {
+  ZipBuilder b;
+  for (int i = 0; i < 65536 + 2; i++) b.entries.push_back(storedEntry("e" + std::to_string(i), {}));
+  ASSERT_EQ(read(b), 0);
+  EXPECT_EQ(zip.entries.size(), 65538u);
+  EXPECT_EQ(zip.entries.back().fileName, u"e65537");
+}
+
+TEST_F(DirectoryReader, DosFolderAttributeMakesAFolder) {
+  struct Case {
+    uint8_t host;
+    uint32_t attributes;
+    std::string name;
+    std::u16string directory;
+    std::u16string file;
+  } cases[] = {
+      {0, 0x10, "def", u"def/", u""},     // MS-DOS
+      {10, 0x10, "a/b", u"a/b/", u""},    // Windows NTFS
+      {14, 0x30, "vfat", u"vfat/", u""},  // VFAT, archive bit too
+      {0, 0x10, "dir/", u"dir/", u""},    // already marked
+      {0, 0x20, "file", u"", u"file"},    // archive bit only
+      {3, 0x10, "unix", u"", u"unix"},    // Unix: mode in the high half
+      {3, 0x41ED0010, "unixdir", u"", u"unixdir"},
+  };
+  ZipBuilder b;
+  for (const Case& c : cases) {
+    BuiltEntry e = storedEntry(c.name, {});
+    e.versionMadeBy = static_cast<uint16_t>(c.host << 8 | 20);
+    e.externalAttributes = c.attributes;
+    b.entries.push_back(e);
+  }
+  ASSERT_EQ(read(b), 0);
+  ASSERT_EQ(zip.entries.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); i++) {
+    EXPECT_EQ(zip.entries[i].directoryName, cases[i].directory) << i;
+    EXPECT_EQ(zip.entries[i].fileName, cases[i].file) << i;
+  }
 }
 
 TEST_F(DirectoryReader, Utf8FlagDecidesHowNamesDecode) {
@@ -269,26 +379,67 @@ TEST_F(DirectoryReader, NamesWithoutTheUtf8FlagDecodeAsTheirWriterMeant) {
   }
 }
 
-TEST_F(DirectoryReader, Zip64ArchivesAreRefused) {
-  ZipBuilder b;
-  BuiltEntry big = storedEntry("big.bin", bytesOf("b"));
-  big.compressedSize = big.uncompressedSize = 0xFFFFFFFF;
-  big.centralExtra = {1, 0, 16, 0};
-  big.centralExtra.resize(20, 0);
-  b.entries.push_back(big);
-  EXPECT_EQ(read(b), -1);
-  EXPECT_EQ(zip.lastErrorText, u"Zip File is larger than 4GB");
+// Only the fields whose header value is saturated are in the ZIP64 extra
+// field, in the order uncompressed size, compressed size, local header
+// offset, disk.
+TEST_F(DirectoryReader, Zip64ExtraFieldWidensTheSaturatedFields) {
+  constexpr uint64_t u = 5000000000, c = 6000000000, o = 7000000000;
+  constexpr uint32_t full = 0xFFFFFFFF;
+  struct Case {
+    bool wideU, wideC, wideO;
+    std::vector<uint64_t> extra;
+  } cases[] = {
+      {true, false, false, {u}},   {false, true, false, {c}},   {false, false, true, {o}},
+      {true, true, false, {u, c}}, {false, true, true, {c, o}}, {true, true, true, {u, c, o}},
+  };
+  for (const Case& k : cases) {
+    zip.Reset();
+    ZipBuilder b;
+    BuiltEntry e = storedEntry("big.bin", bytesOf("b"));
+    e.uncompressedSize = k.wideU ? full : 1000;
+    e.compressedSize = k.wideC ? full : 900;
+    if (k.wideO) e.localOffset = full;
+    std::vector<uint8_t> field = {0x55, 0x54, 1, 0, 7};  // another field first
+    std::vector<uint8_t> wide;
+    put16(wide, 1);
+    put16(wide, static_cast<uint16_t>(8 * k.extra.size()));
+    for (uint64_t v : k.extra) {
+      put32(wide, static_cast<uint32_t>(v));
+      put32(wide, static_cast<uint32_t>(v >> 32));
+    }
+    field.insert(field.end(), wide.begin(), wide.end());
+    e.centralExtra = field;
+    b.entries.push_back(e);
+    ASSERT_EQ(read(b), 0);
+    const ZipEntry& r = zip.entries[0];
+    EXPECT_EQ(r.uncompressedSize, k.wideU ? u : 1000u);
+    EXPECT_EQ(r.compressedSize, k.wideC ? c : 900u);
+    EXPECT_EQ(r.localHeaderOffset, k.wideO ? o : 0u);
+    EXPECT_EQ(zip.bytesTotal, r.uncompressedSize);
 
-  // An end record preceded by a ZIP64 locator.
-  zip.Reset();
-  ZipBuilder located;
-  located.entries.push_back(storedEntry("x", bytesOf("x")));
-  std::vector<uint8_t> bytes = located.build();
-  std::vector<uint8_t> locator = {0x50, 0x4B, 0x06, 0x07};
-  locator.resize(20, 0);
-  bytes.insert(bytes.end() - 22, locator.begin(), locator.end());
-  EXPECT_EQ(readBytes(bytes), -1);
-  EXPECT_EQ(zip.lastErrorText, u"Zip File is larger than 4GB");
+    // One value short of the saturated fields: the directory is broken.
+    zip.Reset();
+    b.entries[0].centralExtra.resize(field.size() - 8);
+    b.entries[0].centralExtra[7] = static_cast<uint8_t>(8 * (k.extra.size() - 1));
+    EXPECT_EQ(read(b), -1);
+    EXPECT_TRUE(zip.entries.empty());
+  }
+}
+
+// The locator's signature at the end of the last name, right in front of
+// a valid end record, leads to no ZIP64 end record and changes nothing.
+TEST_F(DirectoryReader, Zip64LocatorBytesInANameAreAName) {
+  for (size_t tail : {size_t{0}, size_t{4}, size_t{20}}) {
+    zip.Reset();
+    ZipBuilder b;
+    std::string name = "name";
+    name += "PK\x06\x07";
+    name += std::string(tail, '\0');
+    b.entries.push_back(storedEntry(name, bytesOf("x")));
+    std::vector<uint8_t> bytes = b.build();
+    ASSERT_EQ(readBytes(bytes), 0) << tail;
+    EXPECT_EQ(zip.entries.size(), 1u);
+  }
 }
 
 }  // namespace

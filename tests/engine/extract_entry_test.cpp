@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "deflate_writer.h"
 #include "entry_crypto.h"
 #include "extract_fixture.h"
 
@@ -52,6 +53,40 @@ TEST_F(ExtractTest, BackReferencesReachAcrossPassesInLargeEntries) {
   }
 }
 
+// Deflate64 reaches 64 KiB back: matches of 65538 bytes from 60000 bytes
+// back, so that each pass starts inside one that copies from the history
+// beyond deflate's 32 KiB.
+TEST_F(ExtractTest, Deflate64MatchesReachTheWholeWindowAcrossPasses) {
+  namespace writer = extractor::testing;
+  const auto period = sampleData(60000, 11);
+  writer::BitWriter w;
+  writer::writeStoredBlock(w, false, period.data(), static_cast<uint16_t>(period.size()));
+  writer::writeFixedHeader(w, true);
+  writer::HuffmanBlockWriter block(w, writer::fixedLitLenLengths(), writer::fixedDistLengths(),
+                                   InflateFormat::kDeflate64);
+  std::vector<uint8_t> content = period;
+  for (unsigned k = 0; k < 40; ++k) {
+    block.match(65538, 60000);
+    for (unsigned i = 0; i < 65538; ++i) content.push_back(content[content.size() - 60000]);
+  }
+  block.end();
+  BuiltEntry entry = storedEntry("far.bin", content);
+  entry.method = 9;
+  entry.data = w.bytes();
+  entry.compressedSize = static_cast<uint32_t>(entry.data.size());
+  for (int kib : {1024, 62}) {
+    zip.Reset();
+    zip.bufferKiB = kib;
+    ZipBuilder b;
+    b.entries.push_back(entry);
+    b.entries.push_back(deflatedEntry("after.bin", period));
+    ASSERT_EQ(extract(b, true), 0) << kib;
+    EXPECT_EQ(extracted("far.bin"), content) << kib;
+    EXPECT_EQ(extracted("after.bin"), period) << kib;
+    EXPECT_EQ(window.warningsDialogs, 0) << kib;
+  }
+}
+
 TEST_F(ExtractTest, DataStartFollowsTheLocalHeadersOwnLengths) {
   ZipBuilder b;
   auto data = sampleData(3000);
@@ -66,6 +101,47 @@ TEST_F(ExtractTest, DataStartFollowsTheLocalHeadersOwnLengths) {
   EXPECT_EQ(extracted("longer.txt"), data);
   EXPECT_EQ(extracted("none.txt"), bytesOf("central extra only"));
   EXPECT_EQ(window.warningsDialogs, 0);
+}
+
+// Some writers leave bytes behind the final deflate block within the
+// compressed size; they are no data, whatever they hold.
+TEST_F(ExtractTest, BytesBehindTheFinalDeflateBlockAreNoData) {
+  auto data = sampleData(200000, 3);
+  std::mt19937 random(5);
+  for (size_t spare : {size_t{0}, size_t{2}, size_t{21}, size_t{3} << 20}) {
+    zip.Reset();
+    zip.bufferKiB = 64;  // the most spare bytes take many passes
+    ZipBuilder b;
+    for (int level : {0, 6}) {
+      BuiltEntry e = deflatedEntry("level" + std::to_string(level) + ".bin", data, level);
+      for (size_t i = 0; i < spare; i++) e.data.push_back(static_cast<uint8_t>(random()));
+      e.compressedSize = e.data.size();
+      b.entries.push_back(e);
+    }
+    ASSERT_EQ(extract(b, true), 0) << spare;
+    EXPECT_EQ(extracted("level0.bin"), data) << spare;
+    EXPECT_EQ(extracted("level6.bin"), data) << spare;
+    EXPECT_EQ(window.warningsDialogs, 0) << spare;
+  }
+}
+
+// Offsets counted from the archive's start, with a program in front.
+TEST_F(ExtractTest, ArchivesAppendedWithoutAdjustingTheirOffsets) {
+  auto data = sampleData(300000, 4);
+  for (bool zip64 : {false, true}) {
+    zip.Reset();
+    ZipBuilder b;
+    b.prefix = sampleData(70000, 9);
+    b.offsetsFromArchiveStart = true;
+    b.zip64 = zip64;
+    b.entries.push_back(storedEntry("docs/", {}));
+    b.entries.push_back(deflatedEntry("docs/a.txt", data));
+    b.entries.push_back(storedEntry("b.bin", bytesOf("stored")));
+    ASSERT_EQ(extract(b, true), 0) << zip64;
+    EXPECT_EQ(extracted("docs/a.txt"), data) << zip64;
+    EXPECT_EQ(extracted("b.bin"), bytesOf("stored")) << zip64;
+    EXPECT_EQ(window.warningsDialogs, 0) << zip64;
+  }
 }
 
 TEST_F(ExtractTest, SizeAndCrcMismatchesAreWarningsAndKeepTheFile) {

@@ -29,6 +29,35 @@ TEST(Paths, MakeDirectoriesGoesOnPastALevelItCannotCreate) {
   MakeDirectories(u"");
 }
 
+// Levels shared with the path already made are taken as existing and not
+// created again: with them missing, the deeper levels cannot be made.
+TEST(Paths, MakeDirectoriesAfterCreatesOnlyTheLevelsNotShared) {
+  struct Case {
+    const char16_t* made;
+    const char16_t* path;
+    const char* exists;   // relative to the test's folder, or ""
+    const char* missing;  // likewise
+  };
+  const Case cases[] = {
+      {u"\\a\\b\\", u"\\a\\c\\d\\", "", "a"},   // a is shared, so not made
+      {u"\\a/", u"\\a\\b\\", "", "a"},          // either separator
+      {u"\\x\\", u"\\a\\c\\", "a/c", ""},       // nothing shared below the root
+      {u"\\ab\\", u"\\a\\c\\", "a/c", ""},      // a name's start is no level
+      {u"\\a\\b\\", u"\\a\\b\\file", "", "a"},  // the same folders
+      {u"", u"\\a\\b", "a", "a/b"},             // nothing made yet
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    MakeDirectoriesAfter(dir.wide() + c.path, dir.wide() + c.made);
+    if (*c.exists) {
+      EXPECT_TRUE(fs::is_directory(dir.path() / c.exists)) << c.exists;
+    }
+    if (*c.missing) {
+      EXPECT_FALSE(fs::exists(dir.path() / c.missing)) << c.missing;
+    }
+  }
+}
+
 TEST(Paths, PrepareDestinationEndsWithABackslashAndCreatesTheFolder) {
   TempDir dir;
   EXPECT_EQ(PrepareDestination(dir.wide() + u"\\out/"), dir.wide() + u"\\out\\");

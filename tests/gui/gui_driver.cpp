@@ -16,6 +16,11 @@
 //   dialog-gone TIMEOUT no-dialog CAPTION MS                     no such dialog appears for MS exit
 //   TIMEOUT CODE | exit-dismissing CAPTION TIMEOUT CODE (answers OK on the way) caption-starts TEXT
 //   MAXLENGTH | running | sleep MS | screenshot NAME
+//   focus CTRL                               the main window's control with the keyboard focus
+//   key tab|enter|escape|space | type TEXT   keys, to the control that has the focus
+//   layout                                   logs each control: "layout CLASS ID X Y W H"
+//                                            (client coordinates), "client W H", "window W H"
+//   font-height EDIT N                       the edit's lines are as high as a font of height N
 //
 // CTRL is a control id or CLASS#N (the Nth child of that class). Times are
 // in milliseconds. After each step but the pure checks and wait-progress
@@ -46,6 +51,8 @@ using namespace extractor::test;
 namespace {
 
 const DWORD kPollMs = 50;
+// How long a check waits for the program to take keys posted to it.
+const DWORD kSettleMs = 5000;
 
 struct Driver {
   LaunchOptions launch;
@@ -172,12 +179,18 @@ Outcome postToDialog(Driver& driver, UINT message, WPARAM wParam) {
   return PostMessageA(driver.dialog, message, wParam, 0) ? "" : "could not post to the dialog";
 }
 
-Outcome checked(HWND parent, const Words& words) {
+// Waits a moment for the state: a key that toggles it is posted, and the
+// program takes it in its own time.
+Outcome checked(Driver& driver, HWND parent, const Words& words) {
   Outcome failure;
   HWND found = control(parent, words[1], failure);
   if (!found) return failure;
-  auto state = sendWithTimeout(found, BM_GETCHECK, 0, 0);
-  std::string seen = state ? std::to_string(*state == BST_CHECKED) : "(no answer)";
+  std::string seen;
+  waitFor(driver, kSettleMs, [&] {
+    auto state = sendWithTimeout(found, BM_GETCHECK, 0, 0);
+    seen = state ? std::to_string(*state == BST_CHECKED) : "(no answer)";
+    return seen == words[2];
+  });
   return seen == words[2]
              ? ""
              : "check state of " + words[1] + ": expected " + words[2] + ", seen " + seen;
@@ -309,6 +322,101 @@ Outcome dialogFocus(Driver& driver, const Words& words) {
                           : std::string("none"));
 }
 
+HWND focusOf(HWND window) {
+  GUITHREADINFO state{};
+  state.cbSize = sizeof state;
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  return GetGUIThreadInfo(thread, &state) ? state.hwndFocus : nullptr;
+}
+
+Outcome mainFocus(Driver& driver, const Words& words) {
+  Outcome failure;
+  HWND wanted = control(driver.mainWindow, words[1], failure);
+  if (!wanted) return failure;
+  HWND focus = nullptr;
+  if (waitFor(driver, kSettleMs, [&] { return (focus = focusOf(driver.mainWindow)) == wanted; })) {
+    return "";
+  }
+  return "focus: expected control " + words[1] + ", seen " +
+         (focus ? "id " + std::to_string(GetDlgCtrlID(focus)) + " (" + className(focus) + ")"
+                : std::string("none"));
+}
+
+// Posted to the focused control as the system queues a key press: the
+// program's message loop sees them as typed keys.
+Outcome pressKey(Driver& driver, const Words& words) {
+  static const std::pair<const char*, WORD> keys[] = {
+      {"tab", VK_TAB}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"space", VK_SPACE}};
+  WORD key = 0;
+  for (const auto& [name, code] : keys) {
+    if (words[1] == name) key = code;
+  }
+  if (key == 0) return "no key " + words[1];
+  HWND focus = driver.mainWindow ? focusOf(driver.mainWindow) : nullptr;
+  if (!focus) return "no control has the focus";
+  LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)) << 16;
+  bool posted = PostMessageA(focus, WM_KEYDOWN, key, scan | 1) &&
+                PostMessageA(focus, WM_KEYUP, key, scan | 1 | (3u << 30));
+  return posted ? "" : "could not post the key";
+}
+
+Outcome typeText(Driver& driver, const Words& words) {
+  HWND focus = driver.mainWindow ? focusOf(driver.mainWindow) : nullptr;
+  if (!focus) return "no control has the focus";
+  for (unsigned char c : words[1]) {
+    if (!PostMessageA(focus, WM_CHAR, c, 1)) return "could not post the text";
+  }
+  return "";
+}
+
+BOOL CALLBACK logControl(HWND child, LPARAM parameter) {
+  auto* driver = reinterpret_cast<Driver*>(parameter);
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, driver->mainWindow, reinterpret_cast<POINT*>(&r), 2);
+  std::fprintf(driver->log, "layout %s %d %ld %ld %ld %ld\n", className(child).c_str(),
+               GetDlgCtrlID(child), r.left, r.top, r.right - r.left, r.bottom - r.top);
+  return TRUE;
+}
+
+// A control's font cannot be read from another process; a single-line
+// edit's formatting rectangle is one line of its font high, which this
+// process compares with a font of its own made from the expected height.
+Outcome editFontHeight(Driver& driver, const Words& words) {
+  Outcome failure;
+  HWND edit = control(driver.mainWindow, words[1], failure);
+  if (!edit) return failure;
+  RECT line{};
+  SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&line));
+  HFONT font = CreateFontA(static_cast<int>(number(words[2])), 0, 0, 0, 300, FALSE, FALSE, FALSE,
+                           ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           0x22, "MS Sans Serif");
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(screen, &metrics);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(font);
+  long seen = line.bottom - line.top;
+  std::fprintf(driver.log, "     line height %ld, of a font %s high %ld\n", seen, words[2].c_str(),
+               metrics.tmHeight);
+  if (seen == metrics.tmHeight) return "";
+  return "the edit's lines are " + std::to_string(seen) + " high, a font of height " + words[2] +
+         " makes " + std::to_string(metrics.tmHeight);
+}
+
+Outcome logLayout(Driver& driver, const Words&) {
+  if (!driver.mainWindow) return "no main window";
+  RECT client, frame;
+  GetClientRect(driver.mainWindow, &client);
+  GetWindowRect(driver.mainWindow, &frame);
+  std::fprintf(driver.log, "client %ld %ld\nwindow %ld %ld\n", client.right, client.bottom,
+               frame.right - frame.left, frame.bottom - frame.top);
+  EnumChildWindows(driver.mainWindow, logControl, reinterpret_cast<LPARAM>(&driver));
+  return "";
+}
+
 // Keys a user types reach only the active window of the foreground thread.
 Outcome dialogActive(Driver& driver, const Words&) {
   if (!driver.dialog) return "no dialog";
@@ -386,7 +494,7 @@ const std::vector<Command>& commands() {
        [](Driver& d, const Words& w) { return waitText(d, d.mainWindow, w, false); }},
       {"set-text", 2, true, [](Driver& d, const Words& w) { return setText(d.mainWindow, w); }},
       {"click", 1, true, [](Driver& d, const Words& w) { return click(d.mainWindow, w); }},
-      {"checked", 2, false, [](Driver& d, const Words& w) { return checked(d.mainWindow, w); }},
+      {"checked", 2, false, [](Driver& d, const Words& w) { return checked(d, d.mainWindow, w); }},
       {"progress", 2, false,
        [](Driver& d, const Words& w) { return expectProgress(d.mainWindow, w); }},
       // No picture after the wait: the step that reacts to it must follow at once.
@@ -399,6 +507,11 @@ const std::vector<Command>& commands() {
       {"dialog-focus", 1, false, dialogFocus},
       {"dialog-icon", 1, false, dialogIcon},
       {"dialog-active", 0, false, dialogActive},
+      {"focus", 1, false, mainFocus},
+      {"key", 1, true, pressKey},
+      {"type", 1, true, typeText},
+      {"layout", 0, false, logLayout},
+      {"font-height", 2, false, editFontHeight},
       {"dialog-escape", 0, false,
        [](Driver& d, const Words&) { return postToDialog(d, WM_KEYDOWN, VK_ESCAPE); }},
       {"dialog-close", 0, false,

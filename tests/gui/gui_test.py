@@ -19,8 +19,8 @@ import tempfile
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from clirun import tree_difference, write_files  # noqa: E402
-from gui_session import Display, Session, step, wine_path  # noqa: E402
+from clirun import long_names, tree_difference, write_files  # noqa: E402
+from gui_session import DESKTOP, LARGE_DESKTOP, Display, Session, step, wine_path  # noqa: E402
 
 SKIPPED = 77
 PREFIX = "Corvane Self-Extractor ["
@@ -45,6 +45,12 @@ SMALL_FILES = {"a.txt": b"alpha\n" * 1000, "sub/b.txt": b"beta\n",
                "sub/deeper/c.bin": bytes(range(256)) * 40}
 SECRET_FILES = {"docs/a.txt": b"the first secret\n" * 500, "docs/b.bin": bytes(range(256)) * 9}
 PASSWORD_TEXT = "open sesame"
+# Other tools' WinZip AES, keyed with the password in UTF-8.
+FOREIGN_AES = {
+    "7z-aes256": (["7z", "a", "-tzip", "-mem=AES256", "-pPASSWORD", "OUT"], "Sesam-42"),
+    "bsdtar-aes128": (["bsdtar", "--format", "zip", "--options", "zip:encryption=aes128",
+                       "--passphrase", "PASSWORD", "-cf", "OUT"], "Grüße aus Köln"),
+}
 
 
 class Case:
@@ -65,8 +71,13 @@ class Case:
         return path
 
     def run(self, steps, allowed_ms, environment=None):
+        desktop = LARGE_DESKTOP if self.harness.scaled else DESKTOP
         self.problems += self.harness.session.run_script(self.name, self.folder, steps,
-                                                         allowed_ms // 1000, environment)
+                                                         allowed_ms // 1000, environment, desktop)
+
+    def log_lines(self):
+        with open(os.path.join(self.folder, self.name + ".log"), encoding="latin-1") as f:
+            return f.read().splitlines()
 
     def same_tree(self, source):
         self.problems += tree_difference(source, self.destination)
@@ -112,6 +123,7 @@ class Harness:
         self.session = session
         self.work = work
         self.archives = {}
+        self.scaled = False  # a screen scale above 96 DPI is set
         self.sources = os.path.join(work, "sources")
 
     def source(self, name, files):
@@ -173,7 +185,18 @@ class Harness:
 
     def secret_archive(self, kind):
         source = self.source("secret", SECRET_FILES)
-        if kind == "traditional":
+        if kind in FOREIGN_AES:
+            command, password = FOREIGN_AES[kind]
+
+            def make(path):
+                words = [w.replace("PASSWORD", password).replace("OUT", path + ".zip")
+                         for w in command]
+                # The tools take the password's characters from the locale.
+                subprocess.run(words + sorted(SECRET_FILES), cwd=source, check=True,
+                               stdout=subprocess.DEVNULL,
+                               env=dict(os.environ, LC_ALL="C.UTF-8"))
+                self.behind_stub(path + ".zip", path)
+        elif kind == "traditional":
             def make(path):
                 subprocess.run(["zip", "-q", "-P", PASSWORD_TEXT, path + ".zip"] +
                                list(SECRET_FILES), cwd=source, check=True)
@@ -344,7 +367,7 @@ def password_dialog(answer):
             step("dialog-gone", DIALOG_MS)]
 
 
-PASSWORD_KINDS = ["traditional", "aes-4"]
+PASSWORD_KINDS = ["traditional", "aes-4", "7z-aes256", "bsdtar-aes128"]
 
 
 def password_right(harness, kind):
@@ -355,7 +378,12 @@ def password_right(harness, kind):
     if kind == "traditional":
         steps += [step("dialog", "Password Required", RUN_MS), step("screenshot", "password")]
     # The second entry takes the password the first one proved.
-    steps += password_dialog("wrong guess") + password_dialog(PASSWORD_TEXT) + [
+    right = FOREIGN_AES[kind][1] if kind in FOREIGN_AES else PASSWORD_TEXT
+    if kind in FOREIGN_AES:
+        steps += [step("dialog", "Password Required", RUN_MS),
+                  step("dialog-set-text", PASSWORD, "wrong guess"),
+                  step("screenshot", "password-%s" % kind)]
+    steps += password_dialog("wrong guess") + password_dialog(right) + [
         step("wait-text", STATUS, success_text(2), RUN_MS), step("no-dialog", "*", 1000)]
     case.run(steps + closing(), WINDOW_MS + 4 * RUN_MS)
     case.same_tree(source)
@@ -371,6 +399,7 @@ CANCEL_WAYS = [
     ("traditional", [step("dialog-set-text", PASSWORD, "wrong guess"), step("dialog-click", OK),
                      step("dialog-gone", DIALOG_MS), step("dialog", "Password Required", RUN_MS),
                      step("screenshot", "password-again"), step("dialog-click", CANCEL)]),
+    ("7z-aes256", [step("dialog-click", CANCEL)]),
 ]
 
 
@@ -443,6 +472,174 @@ def not_an_archive(harness):
     steps = opening(program) + unzip_into(case.destination) + error_dialog(NOT_ZIP, "error") + [
         step("running")] + closing()
     case.run(steps, WINDOW_MS + 2 * DIALOG_MS)
+    return case
+
+
+def keyboard(harness):
+    """The window worked from the keyboard alone: Tab goes round the six
+    controls a user works, Space toggles the check box, typing replaces the
+    destination, Enter unzips and Escape closes."""
+    case = Case(harness, "keyboard")
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    destination = wine_path(case.destination)
+    order = [BROWSE, OVERWRITE, UNZIP, ABORT, CLOSE, EDIT]
+    steps = opening(program) + [step("focus", EDIT)]
+    for control in order:
+        steps += [step("key", "tab"), step("focus", control)]
+        if control == OVERWRITE:
+            steps += [step("key", "space"), step("checked", OVERWRITE, 1), step("key", "space"),
+                      step("checked", OVERWRITE, 0)]
+    # Tab selects the whole destination, which the typed text replaces.
+    steps += [step("type", destination), step("wait-text", EDIT, destination, 5000),
+              step("key", "enter"),
+              step("wait-text", STATUS, success_text(3), RUN_MS), step("no-dialog", "*", 1000),
+              step("key", "escape"), step("exit", 10000, 0)]
+    case.run(steps, WINDOW_MS + RUN_MS)
+    case.same_tree(harness.source("small", SMALL_FILES))
+    return case
+
+
+def scaled(pixels, dpi):
+    """MulDiv(pixels, dpi, 96): rounded to the nearest."""
+    return (pixels * dpi + 48) // 96
+
+
+def window_table(width, dpi):
+    """The main window's controls, (class, id or order among the statics,
+    x, y, width, height), with the table's lengths scaled to dpi; width is
+    the client area's."""
+    m, bw, bh, lh = (scaled(v, dpi) for v in (10, 75, 25, 15))
+    return [("static", 1, m, m, width - 3 * m - bw, 2 * bh),
+            ("button", UNZIP, width - m - bw, m, bw, bh),
+            ("button", ABORT, width - m - bw, 2 * m + bh, bw, bh),
+            ("button", CLOSE, width - m - bw, 3 * m + 2 * bh, bw, bh),
+            ("static", 2, m, 3 * m + 2 * bh - lh, width - 4 * m - 2 * bw, lh),
+            ("edit", EDIT, m, 3 * m + 2 * bh, width - 4 * m - 2 * bw, bh),
+            ("button", BROWSE, width - 2 * m - 2 * bw, 3 * m + 2 * bh, bw, bh),
+            ("button", OVERWRITE, m, 4 * m + 3 * bh, width, bh),
+            ("static", 3, m, 5 * m + 4 * bh, width, lh),
+            ("msctls_progress32", 0, m, 6 * m + 4 * bh + lh, width - 2 * m, bh)]
+
+
+def check_layout(case, dpi):
+    """Compares the layout the driver logged with the window table."""
+    lines = case.log_lines()
+    sizes = {line.split()[0]: tuple(map(int, line.split()[1:3])) for line in lines
+             if line.startswith(("client ", "window "))}
+    if "client" not in sizes:
+        case.problems.append("the driver logged no layout")
+        return
+    width, height = sizes["client"]
+    if sizes["window"] != (scaled(400, dpi), scaled(240, dpi)):
+        case.problems.append("window %s at %d DPI" % (sizes["window"], dpi))
+    seen, statics = {}, 0
+    for line in lines:
+        if line.startswith("layout "):
+            kind, ident, *place = line.split()[1:]
+            kind = kind.lower()
+            if kind == "static":
+                statics += 1
+                ident = statics
+            seen[(kind, int(ident))] = tuple(map(int, place))
+    for kind, ident, *place in window_table(width, dpi):
+        got = seen.get((kind, ident))
+        if got != tuple(place):
+            case.problems.append("%s %d at %d DPI: expected %s, seen %s" % (
+                kind, ident, dpi, tuple(place), got))
+            continue
+        # The check box and the status line reach one margin past the right
+        # edge by design; everything else lies inside the client area.
+        right_limit = width + scaled(10, dpi) if ident in (OVERWRITE, 3) else width
+        x, y, w, h = got
+        if x < 0 or y < 0 or x + w > right_limit or y + h > height:
+            case.problems.append("%s %d is clipped at %d DPI" % (kind, ident, dpi))
+
+
+def layout(harness, dpi):
+    case = Case(harness, "layout-%d" % dpi)
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    steps = opening(program) + [step("layout"), step("font-height", EDIT, scaled(8, dpi)),
+                                step("screenshot", "main")] + closing()
+    case.run(steps, WINDOW_MS + 10000)
+    check_layout(case, dpi)
+    return case
+
+
+def dialogs_at(harness, dpi):
+    """The three dialogs at dpi, for the screenshots; their templates are in
+    dialog units and scale with the font."""
+    case = Case(harness, "dialogs-%d" % dpi)
+    folder = case.destination
+    # The warnings: both files exist already and are kept.
+    write_files(os.path.join(folder, "warned"), {"a.txt": LOCAL_EDIT,
+                                                 "sub/deeper/c.bin": LOCAL_EDIT})
+    warned = case.program(harness.zipped("small", SMALL_FILES), "warned.exe")
+    secret = case.program(harness.secret_archive("traditional")[0], "secret.exe")
+    broken = case.program(harness.options.extractor, "broken.exe")
+    steps = opening(warned) + unzip_into(os.path.join(folder, "warned")) + [
+        step("dialog", "Warning Messages", RUN_MS), step("screenshot", "warnings"),
+        step("dialog-click", OK), step("dialog-gone", DIALOG_MS),
+        step("wait-text", STATUS, " ", RUN_MS)] + closing()
+    steps += opening(secret) + unzip_into(os.path.join(folder, "secret")) + [
+        step("dialog", "Password Required", RUN_MS), step("screenshot", "password"),
+        step("dialog-click", CANCEL), step("dialog-gone", DIALOG_MS)] + error_dialog(ABORTED)
+    steps += closing()
+    steps += opening(broken) + unzip_into(os.path.join(folder, "broken")) + error_dialog(
+        NOT_ZIP, "error") + closing()
+    case.run(steps, 3 * WINDOW_MS + 4 * RUN_MS)
+    return case
+
+
+def long_paths(harness):
+    """Paths of 300 and 600 characters are extracted whole."""
+    case = Case(harness, "long-paths")
+    names = long_names(len(wine_path(case.destination)), [300, 600])
+    files = {name: name.encode() * 5 for name in names}
+    program = case.program(harness.zipped("long-paths", files))
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-text", STATUS, success_text(2), RUN_MS), step("no-dialog", "*", 1000)]
+    case.run(steps + closing(), WINDOW_MS + RUN_MS)
+    case.same_tree(harness.source("long-paths", files))
+    return case
+
+
+def overlong_name(harness):
+    """A name past the file system's 255 characters fails and leaves nothing."""
+    case = Case(harness, "overlong-name")
+    program = case.program(harness.zipped("overlong", {"o" * 256: b"never"}))
+    steps = opening(program) + unzip_into(case.destination) + error_dialog("Write failed") + [
+        step("no-dialog", "*", 1000)] + closing()
+    case.run(steps, WINDOW_MS + RUN_MS)
+    left = os.listdir(case.destination) if os.path.isdir(case.destination) else []
+    if left:
+        case.problems.append("left behind: %s" % left)
+    return case
+
+
+ZONE_STREAM = ":Zone.Identifier"
+
+
+def zone_mark(harness, zone):
+    """A setup.exe downloaded from the internet (zone 3) or an untrusted site
+    (4) marks every file it extracts the same; one from a trusted site (2)
+    or without a mark marks nothing. Wine keeps the stream
+    "name:Zone.Identifier" as a file of that name beside name."""
+    case = Case(harness, "zone-%s" % (zone or "none"))
+    program = case.program(harness.zipped("small", SMALL_FILES))
+    mark = ("[ZoneTransfer]\r\nZoneId=%s\r\nReferrerUrl=https://example.org/get\r\n"
+            "HostUrl=https://example.org/setup.exe\r\n" % zone).encode()
+    if zone:
+        with open(program + ZONE_STREAM, "wb") as f:
+            f.write(mark)
+    steps = opening(program) + unzip_into(case.destination) + [
+        step("wait-text", STATUS, success_text(3), RUN_MS), step("no-dialog", "*", 1000)]
+    case.run(steps + closing(), WINDOW_MS + RUN_MS)
+    expected = dict(SMALL_FILES)
+    if zone in ("3", "4"):
+        expected.update({name + ZONE_STREAM: mark for name in SMALL_FILES})
+    folder = os.path.join(case.folder, "expected")
+    write_files(folder, expected)
+    case.problems += tree_difference(folder, case.destination)
     return case
 
 
@@ -525,8 +722,32 @@ def all_cases():
     cases += [("progress", progress), ("second-unzip", second_unzip), ("abort", abort_run),
               ("close-running", close_running), ("close-box-running", close_box_running), ("not-an-archive", not_an_archive),
               ("planted-control", planted_control), ("planted-dlls", planted_dlls),
-              ("planted-msvcrt", planted_msvcrt)]
+              ("planted-msvcrt", planted_msvcrt), ("keyboard", keyboard),
+              ("layout-96", lambda h: layout(h, 96)), ("long-paths", long_paths),
+              ("overlong-name", overlong_name)]
+    cases += [("zone-%s" % (z or "none"), lambda h, z=z: zone_mark(h, z))
+              for z in ["3", "4", "2", None]]
+    # Last: each changes the screen's scale for the programs started after it.
+    cases += [("layout-%d" % dpi, lambda h, d=dpi: at_dpi(h, d, layout)) for dpi in SCALES]
+    cases.append(("dialogs-192", lambda h: at_dpi(h, 192, dialogs_at)))
     return cases
+
+
+SCALES = [144, 192]
+# The value of this Wine version's own settings dialog, read by each program
+# when it starts.
+LOG_PIXELS = ["HKCU\\Control Panel\\Desktop", "/v", "LogPixels"]
+
+
+def at_dpi(harness, dpi, run):
+    harness.session.run_wine(["reg", "add"] + LOG_PIXELS + ["/t", "REG_DWORD", "/d", str(dpi),
+                                                            "/f"], 120)
+    harness.scaled = True
+    try:
+        return run(harness, dpi)
+    finally:
+        harness.scaled = False
+        harness.session.run_wine(["reg", "delete"] + LOG_PIXELS + ["/f"], 120)
 
 
 def main():

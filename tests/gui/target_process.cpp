@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace extractor::test {
@@ -150,8 +151,15 @@ std::optional<std::string> windowText(HWND window) {
   return std::string(text, static_cast<size_t>(*length));
 }
 
+// The script's UTF-8 goes as UTF-16, as a user's typing arrives: the
+// system converts it for a control that keeps ANSI text.
 bool setWindowText(HWND window, const std::string& text) {
-  return sendWithTimeout(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())).has_value();
+  int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) != 0;
 }
 
 std::string className(HWND window) {

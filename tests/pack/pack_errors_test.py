@@ -73,6 +73,9 @@ def usage(e, source):
         ("bad size", ["--disks", "12q", p], "--disks takes a size of at least 64k"),
         ("encryption without password", ["--encryption", "aes", p], "--encryption needs --password"),
         ("aes kind 5", ["--aes-kind", "5", p], "--aes-kind takes 2, 3 or 4, not 5"),
+        ("aes kind without legacy", ["--password", "pw", "--aes-kind", "2", p],
+         "--aes-kind belongs to --encryption legacy-aes"),
+        ("aes strength 512", ["--aes-strength", "512", p], "--aes-strength takes 128, 192 or 256"),
         ("split and disks", ["--split", "1M", "--disks", "1M", p], "--split and --disks exclude"),
         ("from-zip and paths", ["--from-zip", p, p], "--from-zip takes no other files"),
         ("password without terminal", ["--encryption", "aes", p, "--password"],
@@ -115,24 +118,18 @@ def failures(e, source):
     e.fails("output is a folder", [e.path(source)], "cannot write %s: a folder"
             % e.path(os.path.join(w, "out%d" % (e.count + 1), "sub")), output_name="sub/")
 
-    many = os.path.join(w, "many")
-    os.makedirs(many)
-    for i in range(65535):
-        os.close(os.open(os.path.join(many, "%05d" % i), os.O_CREAT | os.O_WRONLY))
-    e.fails("too many entries", [e.path(many)],
-            "too many entries (65536): an archive without ZIP64 holds at most 65,535")
-    shutil.rmtree(many)
-
+    # A file whose entry needs ZIP64 where it cannot have it: refused before
+    # it is read.
     huge = os.path.join(w, "huge")
     os.makedirs(huge)
-    sparse(os.path.join(huge, "big.bin"), 4 * 1024**3)
-    e.fails("file of 4 GB", [e.path(huge)], "cannot pack %s: a file of 4 GB or more needs ZIP64, "
-            "which the extractor does not read" % e.path(os.path.join(huge, "big.bin")))
-    os.remove(os.path.join(huge, "big.bin"))
-    sparse(os.path.join(huge, "half1.bin"), 2200 * 1024**2)
-    sparse(os.path.join(huge, "half2.bin"), 2200 * 1024**2)
-    e.fails("archive over 4 GB", ["--level", "0", e.path(huge)],
-            "the archive would be larger than 4 GB: pack fewer files or use --split")
+    sparse(os.path.join(huge, "big.bin"), 4 * 1024**3 - 1)
+    for label, args in [("split", ["--split", "100M"]), ("disks", ["--disks", "100M"])]:
+        e.fails("file of 4 GB into volumes: " + label, args + [e.path(huge)],
+                "cannot pack huge/big.bin into volumes: an entry of 4 GB or more needs ZIP64, "
+                "which --split and --disks do not write")
+    e.fails("file of 4 GB with the extractor's AES", ["--password", PASSWORD, e.path(huge)],
+            "cannot pack huge/big.bin: entries with the extractor's AES stay below 4 GB and within "
+            "the first 4 GB of the archive (use --encryption traditional for larger archives)")
     shutil.rmtree(huge)
 
     e.fails("split output name", ["--split", "1M", e.path(source)],
@@ -171,9 +168,20 @@ def from_zip_failures(e):
             z.writestr("b.txt", b"b")
     finally:
         zipfile.ZIP_FILECOUNT_LIMIT = limit
-    e.fails("from-zip: ZIP64", ["--from-zip", e.path(zip64)],
-            e.path(zip64) + " is a ZIP64 archive, which the extractor does not read: it cannot "
-            "become a self-extracting file")
+    with open(zip64, "rb") as f:
+        good = f.read()
+    end64 = good.rindex(b"PK\x06\x06")
+    damaged = [
+        ("ZIP64 end record missing", good[:end64] + b"XX" + good[end64 + 2:],
+         " is damaged: its ZIP64 end record is missing"),
+        # The central header of a.txt says its offset is in a ZIP64 field it lacks.
+        ("ZIP64 field missing", good.replace(b"\x00\x00\x00\x00a.txt", b"\xff\xff\xff\xffa.txt"),
+         " is damaged: the ZIP64 field of a.txt is missing or short"),
+    ]
+    for label, data, message in damaged:
+        with open(zip64, "wb") as f:
+            f.write(data)
+        e.fails("from-zip: " + label, ["--from-zip", e.path(zip64)], e.path(zip64) + message)
 
 
 def interrupted(e):

@@ -31,10 +31,14 @@ CASES = [
     ("level-5", ["--level", "5"], False),
     ("level-9", ["--level", "9"], False),
     ("traditional", ["--encryption", "traditional", "--password", PASSWORD], True),
-    ("aes-2", ["--aes-kind", "2", "--password", PASSWORD], True),
-    ("aes-3", ["--aes-kind", "3", "--password", PASSWORD], True),
-    ("aes-4", ["--aes-kind", "4", "--password", PASSWORD], True),
+    ("legacy-aes-2", ["--encryption", "legacy-aes", "--aes-kind", "2", "--password", PASSWORD],
+     True),
+    ("legacy-aes-3", ["--encryption", "legacy-aes", "--aes-kind", "3", "--password", PASSWORD],
+     True),
+    ("legacy-aes-4", ["--encryption", "legacy-aes", "--aes-kind", "4", "--password", PASSWORD],
+     True),
     ("split", ["--split", "300k"], False),
+    ("aes-128", ["--aes-strength", "128", "--password", PASSWORD], True),
     ("split-aes", ["--split", "200k", "--password", PASSWORD], True),
 ]
 

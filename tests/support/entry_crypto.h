@@ -17,4 +17,12 @@ void encryptTraditional(BuiltEntry& entry, const std::string& password, bool che
 // verification block at the start of its central extra field.
 void encryptAes(BuiltEntry& entry, const std::string& password, int32_t kind);
 
+// Turns the entry into a WinZip AES one of strength 1 to 3 and vendor
+// version 1 or 2: salt, verifier, ciphertext and code as its data, method 99
+// with the real method in extra field 0x9901 of both headers, and for
+// version 2 a CRC-32 of 0. password is the bytes keyed (UTF-8 as writers
+// make them).
+void encryptWinZipAes(BuiltEntry& entry, const std::string& password, int strength,
+                      int version = 2);
+
 }  // namespace extractor::test

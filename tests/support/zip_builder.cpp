@@ -32,7 +32,7 @@ BuiltEntry storedEntry(const std::string& name, const std::vector<uint8_t>& cont
   e.method = 0;
   e.data = content;
   e.crc = crcOf(content);
-  e.compressedSize = e.uncompressedSize = static_cast<uint32_t>(content.size());
+  e.compressedSize = e.uncompressedSize = content.size();
   e.dosDate = (44 << 9) | (6 << 5) | 15;    // 2024-06-15
   e.dosTime = (13 << 11) | (45 << 5) | 10;  // 13:45:20
   return e;
@@ -42,61 +42,111 @@ BuiltEntry deflatedEntry(const std::string& name, const std::vector<uint8_t>& co
   BuiltEntry e = storedEntry(name, content);
   e.method = 8;
   e.data = deflateRaw(content, level);
-  e.compressedSize = static_cast<uint32_t>(e.data.size());
+  e.compressedSize = e.data.size();
   return e;
 }
 
+std::vector<uint8_t> zip64Extra(std::initializer_list<uint64_t> values) {
+  std::vector<uint8_t> field;
+  put16(field, 0x0001);
+  put16(field, static_cast<uint16_t>(8 * values.size()));
+  for (uint64_t v : values) {
+    put32(field, static_cast<uint32_t>(v));
+    put32(field, static_cast<uint32_t>(v >> 32));
+  }
+  return field;
+}
+
+static void put64(std::vector<uint8_t>& out, uint64_t value) {
+  put32(out, static_cast<uint32_t>(value));
+  put32(out, static_cast<uint32_t>(value >> 32));
+}
+
 // The fields local and central headers have in common, in their order.
-static void putSharedFields(std::vector<uint8_t>& out, const BuiltEntry& e) {
+static void putSharedFields(std::vector<uint8_t>& out, const BuiltEntry& e, bool zip64) {
   put16(out, e.flags);
   put16(out, e.method);
   put16(out, e.dosTime);
   put16(out, e.dosDate);
   put32(out, e.crc);
-  put32(out, e.compressedSize);
-  put32(out, e.uncompressedSize);
+  put32(out, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(e.compressedSize));
+  put32(out, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(e.uncompressedSize));
   put16(out, static_cast<uint16_t>(e.name.size()));
+}
+
+static std::vector<uint8_t> joined(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
 std::vector<uint8_t> ZipBuilder::build() const {
   std::vector<uint8_t> out = prefix;
-  uint32_t base = offsetsFromArchiveStart ? static_cast<uint32_t>(prefix.size()) : 0;
-  std::vector<uint32_t> offsets;
+  // Offsets of what is written at out.size(), as the records give them.
+  const uint64_t base = offsetsFromArchiveStart ? prefix.size() : 0;
+  const uint64_t counted = offsetsFromArchiveStart ? 0 : virtualPrefix;
+  auto offsetOf = [&](size_t at) { return counted + at - base; };
+  std::vector<uint64_t> offsets;
   for (const BuiltEntry& e : entries) {
-    offsets.push_back(e.localOffset.value_or(static_cast<uint32_t>(out.size()) - base));
+    offsets.push_back(e.localOffset ? *e.localOffset : offsetOf(out.size()));
+    std::vector<uint8_t> extra = e.localExtra;
+    if (zip64) extra = joined(zip64Extra({e.uncompressedSize, e.compressedSize}), extra);
     put32(out, 0x04034b50);
-    put16(out, 20);
-    putSharedFields(out, e);
-    put16(out, static_cast<uint16_t>(e.localExtra.size()));
+    put16(out, zip64 ? 45 : 20);
+    putSharedFields(out, e, zip64);
+    put16(out, static_cast<uint16_t>(extra.size()));
     out.insert(out.end(), e.name.begin(), e.name.end());
-    out.insert(out.end(), e.localExtra.begin(), e.localExtra.end());
+    out.insert(out.end(), extra.begin(), extra.end());
     out.insert(out.end(), e.data.begin(), e.data.end());
   }
-  uint32_t directoryStart = static_cast<uint32_t>(out.size());
+  const size_t directoryStart = out.size();
   for (size_t i = 0; i < entries.size(); i++) {
     const BuiltEntry& e = entries[i];
+    std::vector<uint8_t> extra = e.centralExtra;
+    if (zip64) {
+      extra = joined(zip64Extra({e.uncompressedSize, e.compressedSize, offsets[i]}), extra);
+    }
     put32(out, 0x02014b50);
     put16(out, e.versionMadeBy);
-    put16(out, 20);
-    putSharedFields(out, e);
-    put16(out, static_cast<uint16_t>(e.centralExtra.size()));
+    put16(out, zip64 ? 45 : 20);
+    putSharedFields(out, e, zip64);
+    put16(out, static_cast<uint16_t>(extra.size()));
     put16(out, static_cast<uint16_t>(e.comment.size()));
     put16(out, e.disk);
     put16(out, 0);
-    put32(out, 0);
-    put32(out, offsets[i]);
+    put32(out, e.externalAttributes);
+    put32(out, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(offsets[i]));
     out.insert(out.end(), e.name.begin(), e.name.end());
-    out.insert(out.end(), e.centralExtra.begin(), e.centralExtra.end());
+    out.insert(out.end(), extra.begin(), extra.end());
     out.insert(out.end(), e.comment.begin(), e.comment.end());
   }
-  uint32_t directorySize = static_cast<uint32_t>(out.size()) - directoryStart;
+  const uint64_t trueSize = out.size() - directoryStart;
+  const uint64_t size = directorySize.value_or(static_cast<uint32_t>(trueSize));
+  const uint64_t count = entryCount.value_or(static_cast<uint16_t>(entries.size()));
+  const uint64_t offset = directoryOffset.value_or(offsetOf(directoryStart));
+  if (zip64) {
+    const uint64_t recordOffset = offsetOf(out.size());
+    put32(out, 0x06064b50);
+    put64(out, 44);
+    put16(out, 45);
+    put16(out, 45);
+    put32(out, thisDisk);
+    put32(out, directoryDisk);
+    put64(out, entryCount.value_or(entries.size()));
+    put64(out, entryCount.value_or(entries.size()));
+    put64(out, directorySize.value_or(trueSize));
+    put64(out, offset);
+    put32(out, 0x07064b50);
+    put32(out, directoryDisk);
+    put64(out, recordOffset);
+    put32(out, thisDisk + 1u);
+  }
   put32(out, 0x06054b50);
   put16(out, thisDisk);
   put16(out, directoryDisk);
-  put16(out, static_cast<uint16_t>(entries.size()));
-  put16(out, static_cast<uint16_t>(entries.size()));
-  put32(out, directorySize);
-  put32(out, directoryOffset.value_or(directoryStart - base));
+  put16(out, zip64 ? 0xFFFF : static_cast<uint16_t>(count));
+  put16(out, zip64 ? 0xFFFF : static_cast<uint16_t>(count));
+  put32(out, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(size));
+  put32(out, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(offset));
   put16(out, static_cast<uint16_t>(comment.size()));
   out.insert(out.end(), comment.begin(), comment.end());
   out.insert(out.end(), afterEndRecord.begin(), afterEndRecord.end());

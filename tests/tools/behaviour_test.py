@@ -11,7 +11,7 @@ import sys
 import tempfile
 import zipfile
 
-from clirun import Cli, tree_difference, write_files
+from clirun import Cli, long_names, tree_difference, write_files
 
 SKIPPED = 77
 ABORTED = "Unzip Operation Aborted\n"
@@ -193,6 +193,65 @@ def unsafe_names(cli, check, work):
     check.equal("nothing beside the destination", set(os.listdir(work)) - before, {"unsafe-out"})
 
 
+def long_paths(cli, check, work):
+    """Paths past 260 characters are written whole; a name past the file
+    system's 255 characters fails and leaves nothing."""
+    out = os.path.join(work, "long-out")
+    names = long_names(len(cli.path(out)), [300, 600])
+    files = {name: name.encode() * 3 for name in names}
+    archive = os.path.join(work, "long.zip")
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, content in files.items():
+            z.writestr(name, content)
+    check.result("long paths", cli.run(cli.path(archive), cli.path(out)), 0, "")
+    expected = os.path.join(work, "long-expected")
+    write_files(expected, files)
+    check.equal("long paths tree", tree_difference(expected, out), [])
+
+    archive = os.path.join(work, "overlong.zip")
+    with zipfile.ZipFile(archive, "w") as z:
+        z.writestr("o" * 256, b"never")
+    out = os.path.join(work, "overlong-out")
+    check.result("a 256-character name", cli.run(cli.path(archive), cli.path(out)), 1,
+                 "Write failed\n")
+    check.equal("left of the 256-character name", os.listdir(out) if os.path.isdir(out) else [],
+                [])
+
+
+STREAM = ":Zone.Identifier"
+MARKED = {"a.txt": b"alpha", "sub/b.txt": b"beta", "c.txt" + STREAM: b"[ZoneTransfer]\r\nZoneId=0"}
+
+
+def zone_marks(cli, check, work):
+    """The archive's download mark goes on every extracted file when its zone
+    is the internet or untrusted. The stream "name:Zone.Identifier" is a file
+    of that name: so Wine keeps it, and so the Linux build stands in for it."""
+    archive = os.path.join(work, "marked.zip")
+    with zipfile.ZipFile(archive, "w") as z:
+        for name, content in MARKED.items():
+            z.writestr(name, content)
+    mark = (b"[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/\r\n"
+            b"HostUrl=https://example.org/marked.zip\r\n")
+    mended = {name.replace(":", "_"): content for name, content in MARKED.items()}
+    for zone, carried in [(b"3", True), (b"4", True), (b"2", False), (None, False)]:
+        what = "zone %s" % (zone.decode() if zone else "none")
+        if zone:
+            with open(archive + STREAM, "wb") as f:
+                f.write(mark.replace(b"ZoneId=3", b"ZoneId=" + zone))
+        elif os.path.exists(archive + STREAM):
+            os.remove(archive + STREAM)
+        out = os.path.join(work, "marked-out-%s" % (zone.decode() if zone else "none"))
+        check.result(what, cli.run(cli.path(archive), cli.path(out)), 0,
+                     "c.txt:Zone.Identifier: Unsafe Path Corrected\n")
+        expected = dict(mended)
+        if carried:
+            for name in mended:
+                expected[name + STREAM] = mark.replace(b"ZoneId=3", b"ZoneId=" + zone)
+        folder = os.path.join(work, "marked-expected-%s" % what)
+        write_files(folder, expected)
+        check.equal(what + " tree", tree_difference(folder, out), [])
+
+
 def main():
     if len(sys.argv) not in (2, 3):
         print(__doc__)
@@ -208,6 +267,8 @@ def main():
         overwrite(cli, check, work, source)
         passwords(cli, check, work, source)
         unsafe_names(cli, check, work)
+        long_paths(cli, check, work)
+        zone_marks(cli, check, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     for f in check.failures:

@@ -74,3 +74,18 @@ def tree_difference(expected_root, actual_root):
                 problems.append("content differs: %s (%d bytes, expected %d)"
                                 % (name, len(actual[name]), len(expected[name])))
     return problems
+
+
+def long_names(root_length, lengths):
+    """Entry names that make paths of the given lengths under a destination
+    whose path has root_length characters: folders of 100 characters and a
+    file name for the rest."""
+    names = []
+    for length in lengths:
+        rest = length - root_length - 1
+        folders = []
+        while rest > 150:
+            folders.append("%03d" % len(names) + "d" * 97)
+            rest -= 101
+        names.append("/".join(folders + ["f" * rest]))
+    return names

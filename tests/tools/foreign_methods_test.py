@@ -1,5 +1,5 @@
 """Archives from other tools whose methods extractor-cli does not decode:
-PPMd from 7z and AES of 7z (method 99). Each entry fails with 13007, its
+PPMd from 7z. Each entry fails with 13007, its
 partial file is deleted, the entry before it stays and the entry after it
 is not extracted.
 
@@ -23,8 +23,7 @@ def add(archive, cwd, command):
 
 
 ODD_ENTRY = {
-    "ppmd": ["7z", "a", "-tzip", "-mm=PPMd"],
-    "aes": ["7z", "a", "-tzip", "-mem=AES256", "-ppw"],
+PPMd from 7z. Each entry fails with 13007, its
 }
 
 

@@ -1,8 +1,10 @@
 """Archives written by other ZIP tools, put behind a program stub and
 adjusted with "zip -A" as a self-extracting file is, must list as Python's
-zipfile reads them and extract byte for byte through extractor-cli; names
-that the ANSI code page cannot hold must come out under their exact names,
-also into a destination whose own path has such characters.
+zipfile reads them and extract byte for byte through extractor-cli; so must
+some of them appended without "zip -A", their offsets counted from their
+own start. Names that the ANSI code page cannot hold must come out under
+their exact names, also into a destination whose own path has such
+characters.
 
 usage: interop_test.py EXTRACTOR_CLI [WINE_RUNNER]
 """
@@ -23,6 +25,8 @@ LATIN_NAME = "Größe.txt"
 # Info-ZIP is given here.
 INFOZIP_PASSWORD = "päss wörd"
 SEVENZIP_PASSWORD = "Secret-7z"
+# WinZip AES keys with the password in UTF-8, whatever the code page.
+WINZIP_AES_PASSWORD = "Geheimnis-äöü €"
 
 
 def text(rng, size):
@@ -73,10 +77,39 @@ def python_zip(compression):
     return write
 
 
+def python_zip64(out, src):
+    """Every entry with ZIP64 sizes in its local header, as Python writes
+    entries of unknown size."""
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        for folder, dirs, files in os.walk(src):
+            for name in sorted(dirs) + sorted(files):
+                full = os.path.join(folder, name)
+                arcname = os.path.relpath(full, src)
+                if os.path.isdir(full):
+                    z.write(full, arcname)
+                    continue
+                info = zipfile.ZipInfo.from_file(full, arcname)
+                info.compress_type = zipfile.ZIP_DEFLATED
+                with open(full, "rb") as f, z.open(info, "w", force_zip64=True) as entry:
+                    shutil.copyfileobj(f, entry)
+
+
 def command_zip(*args):
     def write(out, src):
         command = [a.replace("OUT", out) if isinstance(a, str) else a for a in args]
         subprocess.run(command, cwd=src, check=True, stdout=subprocess.DEVNULL)
+    return write
+
+
+def streamed_zip(*args):
+    """Info-ZIP writing to a pipe: it cannot seek back, so sizes and CRC-32
+    follow each entry's data in a data descriptor."""
+    def write(out, src):
+        with open(out, "wb") as f:
+            zip_run = subprocess.Popen(list(args), cwd=src, stdout=subprocess.PIPE)
+            shutil.copyfileobj(zip_run.stdout, f)
+            if zip_run.wait() != 0:
+                raise RuntimeError("zip failed")
     return write
 
 
@@ -98,7 +131,23 @@ def archivers():
         ("7z-zipcrypto", "7z",
          command_zip("7z", "a", "-tzip", "-mm=Deflate", "-mem=ZipCrypto",
                      "-p" + SEVENZIP_PASSWORD, "OUT", "."), "utf8", SEVENZIP_PASSWORD),
+        ("infozip-zip64", "zip", command_zip("zip", "-q", "-r", "-fz", "OUT", "."), "latin", None),
+        ("infozip-streamed", "zip", streamed_zip("zip", "-q", "-r", "-", "."), "latin", None),
+        ("python-zip64", None, python_zip64, "utf8", None),
         ("python-stored", None, python_zip(zipfile.ZIP_STORED), "utf8", None),
+    ]
+    for bits in (128, 256):
+        for method, level in (("stored", 0), ("deflated", 5)):
+            found.append((
+                "7z-aes%d-%s" % (bits, method), "7z",
+                command_zip("7z", "a", "-tzip", "-mx=%d" % level, "-mem=AES%d" % bits,
+                            "-p" + SEVENZIP_PASSWORD, "OUT", "."), "utf8", SEVENZIP_PASSWORD))
+        found.append((
+            "bsdtar-aes%d" % bits, "bsdtar",
+            command_zip("bsdtar", "--format", "zip", "--options", "zip:encryption=aes%d" % bits,
+                        "--passphrase", WINZIP_AES_PASSWORD, "-cf", "OUT", "."), "utf8",
+            WINZIP_AES_PASSWORD))
+    found += [
         ("python-deflated", None, python_zip(zipfile.ZIP_DEFLATED), "utf8", None),
         ("infozip-bzip2", "zip", command_zip("zip", "-q", "-r", "-Z", "bzip2", "OUT", "."),
          "latin", None),
@@ -177,12 +226,20 @@ def run_name_archives(cli, work, stub):
     return failures
 
 
-def make_self_extracting(zip_path, sfx_path, stub):
+# Appended to the program as they are, also without "zip -A".
+UNADJUSTED = ["infozip-6", "infozip-encrypted", "infozip-streamed", "7z-deflate",
+              "python-deflated", "python-zip64", "bsdtar"]
+# Only so: "zip -A" cannot adjust Info-ZIP's own ZIP64 archives.
+ONLY_UNADJUSTED = ["infozip-zip64"]
+
+
+def make_self_extracting(zip_path, sfx_path, stub, adjust=True):
     with open(sfx_path, "wb") as out:
         out.write(stub)
         with open(zip_path, "rb") as z:
             out.write(z.read())
-    subprocess.run(["zip", "-q", "-A", sfx_path], check=True)
+    if adjust:
+        subprocess.run(["zip", "-q", "-A", sfx_path], check=True)
 
 
 def unix_utf8(info, raw):
@@ -196,6 +253,18 @@ def unix_utf8(info, raw):
         return False
 
 
+def winzip_aes(info):
+    """(real method, encryption kind 5) of a WinZip AES entry, else None."""
+    extra = info.extra
+    p = 0
+    while p + 4 <= len(extra):
+        tag, size = int.from_bytes(extra[p:p + 2], "little"), int.from_bytes(extra[p + 2:p + 4], "little")
+        if tag == 0x9901 and size >= 7:
+            return int.from_bytes(extra[p + 9:p + 11], "little"), 5
+        p += 4 + size
+    return None
+
+
 def expected_listing(sfx_path):
     lines = []
     with zipfile.ZipFile(sfx_path) as z:
@@ -204,9 +273,11 @@ def expected_listing(sfx_path):
             raw = info.orig_filename.encode("utf-8" if flagged else "cp437")
             name = raw.decode("utf-8" if flagged or unix_utf8(info, raw) else "cp1252")
             stamp = "%04d-%02d-%02d %02d:%02d:%02d" % info.date_time
+            method, kind = info.compress_type, info.flag_bits & 1
+            if method == 99:
+                method, kind = winzip_aes(info) or (method, kind)
             lines.append("%s\t%d\t%d\t%d\t%08x\t%s\t%d\t0" % (
-                name, info.compress_type, info.compress_size, info.file_size, info.CRC, stamp,
-                info.flag_bits & 1))
+                name, method, info.compress_size, info.file_size, info.CRC, stamp, kind))
     return lines
 
 
@@ -257,14 +328,17 @@ def main():
                 print("SKIP %s: %s is not installed" % (label, tool))
                 continue
             plain = os.path.join(work, label + ".zip")
-            sfx = os.path.join(work, label + ".exe")
             write(plain, os.path.join(work, "src-" + source))
-            make_self_extracting(plain, sfx, stub)
-            problems = check_archive(cli, work, label, sfx, password)
-            print("%s %s" % ("FAIL" if problems else "ok  ", label))
-            for p in problems[:8]:
-                print("     " + p)
-            failures += bool(problems)
+            ways = [True, False] if label in UNADJUSTED else [True]
+            for adjust in [False] if label in ONLY_UNADJUSTED else ways:
+                case = label if adjust else label + "-unadjusted"
+                sfx = os.path.join(work, case + ".exe")
+                make_self_extracting(plain, sfx, stub, adjust)
+                problems = check_archive(cli, work, case, sfx, password)
+                print("%s %s" % ("FAIL" if problems else "ok  ", case))
+                for p in problems[:8]:
+                    print("     " + p)
+                failures += bool(problems)
         failures += run_name_archives(cli, work, stub)
         print("%d archive(s) failed" % failures if failures else "all archives passed")
         return 1 if failures else 0

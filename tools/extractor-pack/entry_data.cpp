@@ -40,7 +40,7 @@ Error compressFile(const Input& input, Method method, int level, Spool& spool, E
                    const ProgressCallback& progress) {
   spool.clear();
   data = EntryData{};
-  data.size = static_cast<uint32_t>(input.size);
+  data.size = input.size;
   uint32_t crc = 0;
   std::unique_ptr<Compressor> compressor;
   if (level > 0 && input.size > 0) {
@@ -61,7 +61,7 @@ Error compressFile(const Input& input, Method method, int level, Spool& spool, E
   if (compressor && spool.size() < input.size) {
     data.method = compressor->method();
     data.flags = compressor->flags();
-    data.packedSize = static_cast<uint32_t>(spool.size());
+    data.packedSize = spool.size();
   } else {
     spool.clear();
     data.packedSize = data.size;

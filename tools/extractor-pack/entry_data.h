@@ -15,8 +15,8 @@ struct EntryData {
   uint16_t method = 0;
   uint16_t flags = 0;  // general purpose flags of the method
   uint32_t crc = 0;
-  uint32_t size = 0;
-  uint32_t packedSize = 0;  // before encryption
+  uint64_t size = 0;
+  uint64_t packedSize = 0;  // before encryption
 };
 
 // Told of every chunk read; an error from it stops the reading.

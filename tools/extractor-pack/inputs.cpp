@@ -12,8 +12,6 @@ namespace fs = std::filesystem;
 namespace extractor::pack {
 namespace {
 
-constexpr uint64_t kLargestFile = 0xFFFFFFFFu;
-
 std::string shown(const fs::path& path) {
   return path.u8string();
 }
@@ -67,11 +65,6 @@ Error Collector::addFile(const fs::path& path, const std::string& name,
   input.name = name;
   input.size = fs::file_size(path, error);
   if (error) return "cannot read " + shown(path) + ": " + error.message();
-  if (input.size > kLargestFile) {
-    return "cannot pack " + shown(path) +
-           ": a file of 4 GB or more needs ZIP64, which the "
-           "extractor does not read";
-  }
   setDosTime(input);
   inputs_.push_back(std::move(input));
   return std::nullopt;

@@ -60,6 +60,9 @@ int main(int argc, char** argv) {
     std::fputs(pack::kUsage, stdout);
     return kExitSuccess;
   }
+  if (std::optional<std::string> warning = pack::encryptionWarning(*options)) {
+    std::fprintf(stderr, "extractor-pack: %s\n", warning->c_str());
+  }
   if (options->askPassword) {
     if (!platform::stdinIsTerminal()) {
       return usageError("--password needs a value when it cannot be asked on a terminal");
@@ -68,7 +71,9 @@ int main(int argc, char** argv) {
     if (!options->password) return failure("the passwords given differ");
   }
   if (options->password && options->password->empty()) return usageError("empty password");
-  // The extractor keys the password's bytes in the system's ANSI code page.
+  // The extractor keys the traditional cipher and its own AES with the
+  // password's bytes in the system's ANSI code page; WinZip AES takes the
+  // UTF-8 of options->password.
   std::string ansiPassword;
   if (options->password) {
     ansiPassword =

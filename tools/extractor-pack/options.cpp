@@ -14,14 +14,19 @@ const char kUsage[] =
     "  --level 0-9            compression level, 0 stores (default 6)\n"
     "  --method METHOD        deflate, bzip2 or lzma (default deflate)\n"
     "  --password [TEXT]      encrypt every file; without TEXT, asks on the terminal\n"
-    "  --encryption KIND      traditional or aes (default aes when a password is given)\n"
-    "  --aes-kind 2|3|4       AES rounds: 2, 8 or 14 (default 4: 14 rounds)\n"
+    "  --encryption KIND      aes (WinZip AES, the default with a password),\n"
+    "                         traditional (weak) or legacy-aes (read by this\n"
+    "                         extractor only)\n"
+    "  --aes-strength BITS    AES key of 128, 192 or 256 bits (default 256)\n"
+    "  --aes-kind 2|3|4       legacy-aes rounds: 2, 8 or 14 (default 4: 14 rounds)\n"
     "  --from-zip ARCHIVE     copy the entries of an existing ZIP archive as they are\n"
     "  --split SIZE           volume files beside OUTPUT (setup.001, ..., setup.zip) of\n"
     "                         at most SIZE bytes each (k and M suffixes allowed)\n"
     "  --disks SIZE           removable-disk volumes: one folder per disk of SIZE bytes\n"
     "  --stub PROGRAM         the program in front (default: extractor.exe beside\n"
     "                         extractor-pack)\n"
+    "  --workers N            files compressed at once, 1-64 (default: one per\n"
+    "                         processor); the archive is the same for any N\n"
     "  -h, --help             this text\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
@@ -76,6 +81,14 @@ bool checkCombination(Options& options, std::string& problem) {
     return false;
   }
   if (encrypting && options.encryption == Encryption::None) options.encryption = Encryption::Aes;
+  if (options.aesKindGiven && options.encryption != Encryption::LegacyAes) {
+    problem = "--aes-kind belongs to --encryption legacy-aes";
+    return false;
+  }
+  if (options.aesStrengthGiven && options.encryption != Encryption::Aes) {
+    problem = "--aes-strength belongs to --encryption aes";
+    return false;
+  }
   if (options.splitSize && options.diskSize) {
     problem = "--split and --disks exclude each other";
     return false;
@@ -122,8 +135,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
            options.encryption = Encryption::Traditional;
          } else if (v == "aes") {
            options.encryption = Encryption::Aes;
+         } else if (v == "legacy-aes") {
+           options.encryption = Encryption::LegacyAes;
          } else {
-           problem = "--encryption takes traditional or aes, not " + v;
+           problem = "--encryption takes aes, traditional or legacy-aes, not " + v;
            return false;
          }
          return true;
@@ -135,10 +150,32 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
            return false;
          }
          options.aesKind = v[0] - '0';
+         options.aesKindGiven = true;
+         return true;
+       }},
+      {"--aes-strength",
+       [&](const std::string& v) {
+         if (v != "128" && v != "192" && v != "256") {
+           problem = "--aes-strength takes 128, 192 or 256, not " + v;
+           return false;
+         }
+         options.aesStrength = v == "128" ? 1 : v == "192" ? 2 : 3;
+         options.aesStrengthGiven = true;
          return true;
        }},
       {"--from-zip", [&](const std::string& v) { return options.fromZip = v, true; }},
       {"--stub", [&](const std::string& v) { return options.stub = v, true; }},
+      {"--workers",
+       [&](const std::string& v) {
+         unsigned n = 0;
+         for (char c : v) n = c >= '0' && c <= '9' && n < 100 ? n * 10 + (c - '0') : 1000;
+         if (v.empty() || n < 1 || n > 64) {
+           problem = "--workers takes 1 to 64, not " + v;
+           return false;
+         }
+         options.workers = n;
+         return true;
+       }},
   };
   for (const char* sized : {"--split", "--disks"}) {
     std::string name = sized;
@@ -198,6 +235,19 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
   }
   if (!checkCombination(options, problem)) return std::nullopt;
   return options;
+}
+
+std::optional<std::string> encryptionWarning(const Options& options) {
+  if (options.encryption != Encryption::LegacyAes) return std::nullopt;
+  std::string text =
+      "warning: legacy-aes enciphers each 16-byte block on its own, keys AES with the "
+      "password's characters themselves (no salt, no key stretching) and authenticates "
+      "nothing; only this extractor reads it. Use --encryption aes.";
+  if (options.aesKind != 4) {
+    text += " Kind " + std::to_string(options.aesKind) + " runs " +
+            (options.aesKind == 2 ? "2" : "8") + " of AES's 14 rounds and is weak.";
+  }
+  return text;
 }
 
 }  // namespace extractor::pack

@@ -10,7 +10,9 @@ namespace extractor::pack {
 
 extern const char kUsage[];
 
-enum class Encryption { None, Traditional, Aes };
+// Aes is WinZip AES, which other ZIP tools read too; LegacyAes the
+// extractor's own block scheme, which only the extractor reads.
+enum class Encryption { None, Traditional, Aes, LegacyAes };
 enum class Method { Deflate, Bzip2, Lzma };
 
 struct Options {
@@ -20,13 +22,17 @@ struct Options {
   int level = 6;
   Method method = Method::Deflate;
   Encryption encryption = Encryption::None;
-  int aesKind = 4;
+  int aesKind = 4;  // --aes-kind, legacy AES only
+  bool aesKindGiven = false;
+  int aesStrength = 3;  // WinZip AES: 1, 2, 3 for 128, 192, 256 bits
+  bool aesStrengthGiven = false;
   std::optional<std::string> password;
   bool askPassword = false;  // --password without a value
   std::string fromZip;
   uint32_t splitSize = 0;  // --split: bytes per volume file
   uint32_t diskSize = 0;   // --disks: bytes per disk
   std::string stub;        // empty: extractor.exe beside the packer
+  unsigned workers = 0;    // files compressed at once; 0: one per processor
 };
 
 // The smallest volume: room for any entry's headers and a few blocks.
@@ -35,6 +41,10 @@ constexpr uint32_t kSmallestVolume = 64 * 1024;
 // args are the UTF-8 arguments after the program name. Absent, with problem
 // saying why, when they form no command line.
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& problem);
+
+// What the chosen encryption lacks, for the user to read before relying on
+// it; absent for the recommended choices.
+std::optional<std::string> encryptionWarning(const Options& options);
 
 // "1440k", "100M", "65536": bytes; absent when the text is no size or the
 // size is 4 GiB or more.

@@ -1,9 +1,11 @@
 #include "packer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <system_error>
 
+#include "compress_ahead.h"
 #include "entry_cipher.h"
 #include "entry_data.h"
 #include "inputs.h"
@@ -18,23 +20,43 @@ namespace fs = std::filesystem;
 namespace extractor::pack {
 namespace {
 
-constexpr size_t kMostEntries = 0xFFFF;
+// Volumes take no ZIP64 records (a single file takes them as needed).
+constexpr size_t kMostVolumeEntries = 0xFFFF;
 constexpr size_t kSpoolInMemory = 64u << 20;
 constexpr uint32_t kFolderAttribute = 0x10;
 constexpr uint32_t kArchiveAttribute = 0x20;
 
 std::atomic<bool> stopRequested{false};
 
+std::string tooManyForVolumes(size_t count) {
+  return "too many entries (" + std::to_string(count) +
+         "): volumes hold at most 65,535, as --split and --disks write no ZIP64 records";
+}
+
 Error stopped() {
   if (stopRequested) return std::string("interrupted");
   return std::nullopt;
 }
 
-// One central header and where its local header went.
+// One entry of the directory and where its local header went.
 struct DirectoryEntry {
-  std::vector<uint8_t> header;
+  CentralEntry central;
   VolumeLocation at;
 };
+
+std::string volumesNeedZip64(const std::string& name) {
+  return "cannot pack " + name +
+         " into volumes: an entry of 4 GB or more needs ZIP64, which --split and --disks do "
+         "not write";
+}
+
+// The extractor finds its own AES entries' block at the start of the
+// central extra field, where a ZIP64 field would have to go.
+std::string aesNeedsZip64(const std::string& name) {
+  return "cannot pack " + name +
+         ": entries with the extractor's AES stay below 4 GB and within the first 4 GB of the "
+         "archive (use --encryption traditional for larger archives)";
+}
 
 Error readProgram(const Options& options, std::vector<uint8_t>& program) {
   fs::path stub = fs::u8path(options.stub);
@@ -81,10 +103,17 @@ class Packer {
         spool_(spoolPath, kSpoolInMemory) {}
 
   Error addInput(const Input& input);
+  // Writes the entry of an input whose data have been compressed into spool.
+  Error addCompressed(const Input& input, const EntryData& data, Spool& spool);
   Error addCopy(SourceZip& source, const SourceEntry& entry);
   Error finish(PackSummary& summary);
 
  private:
+  bool volumes() const { return options_.splitSize || options_.diskSize; }
+  // Before an entry is written: refuses what its headers could not say.
+  Error checkZip64(const std::string& name, const CentralEntry& central, uint64_t offset,
+                   bool ownAes) const;
+
   ByteSink toWriter() {
     return [this](const uint8_t* data, size_t size) -> Error {
       if (Error e = stopped()) return e;
@@ -101,12 +130,6 @@ class Packer {
 };
 
 Error Packer::addInput(const Input& input) {
-  EntryFields fields;
-  fields.name = input.name;
-  fields.flags = needsUtf8Flag(input.name) ? kUtf8NameFlag : 0;
-  fields.dosDate = input.dosDate;
-  fields.dosTime = input.dosTime;
-  fields.externalAttributes = input.folder ? kFolderAttribute : kArchiveAttribute;
   EntryData data;
   if (!input.folder) {
     auto counted = [this](uint64_t bytes) {
@@ -116,19 +139,35 @@ Error Packer::addInput(const Input& input) {
     if (Error e = compressFile(input, options_.method, options_.level, spool_, data, counted))
       return e;
   }
+  return addCompressed(input, data, spool_);
+}
+
+Error Packer::addCompressed(const Input& input, const EntryData& data, Spool& spool) {
+  EntryFields fields;
+  fields.name = input.name;
+  fields.flags = needsUtf8Flag(input.name) ? kUtf8NameFlag : 0;
+  fields.dosDate = input.dosDate;
+  fields.dosTime = input.dosTime;
+  fields.externalAttributes = input.folder ? kFolderAttribute : kArchiveAttribute;
   Encryption encryption = input.folder ? Encryption::None : options_.encryption;
-  EntryCipher cipher(encryption, options_.aesKind, password_, data.crc);
+  EntryCipher cipher(options_, encryption, password_, data.crc, data.method);
+  if (cipher.failure()) return cipher.failure();
   fields.flags |= cipher.flags() | data.flags;
-  fields.method = data.method;
-  fields.crc = data.crc;
+  fields.method = cipher.method(data.method);
+  fields.crc = cipher.crc(data.crc);
   fields.uncompressedSize = data.size;
   fields.compressedSize = cipher.storedSize(data.packedSize);
   fields.centralExtra = cipher.centralExtra();
+  fields.localExtra = cipher.localExtra();
 
   std::vector<uint8_t> head = localHeader(fields);
   head.insert(head.end(), cipher.header().begin(), cipher.header().end());
-  DirectoryEntry entry{centralHeader(fields), {}};
+  DirectoryEntry entry{centralEntry(fields), {}};
   if (Error e = writer_.startEntry(static_cast<uint32_t>(head.size()), entry.at)) return e;
+  bool ownAes = encryption == Encryption::Aes;
+  if (Error e = checkZip64(input.name, entry.central, writer_.absoluteOffset(entry.at), ownAes)) {
+    return e;
+  }
   if (Error e = writer_.write(head.data(), head.size())) return e;
   writer_.cutInBlocksOf(cipher.blockSize());
   if (!input.folder) {
@@ -136,7 +175,7 @@ Error Packer::addInput(const Input& input) {
     auto encrypted = [&](const uint8_t* bytes, size_t size) {
       return cipher.encrypt(bytes, size, sink);
     };
-    if (Error e = replayEntry(input, data, spool_, encrypted)) return e;
+    if (Error e = replayEntry(input, data, spool, encrypted)) return e;
     if (Error e = cipher.finish(sink)) return e;
   }
   directory_.push_back(std::move(entry));
@@ -147,6 +186,10 @@ Error Packer::addInput(const Input& input) {
 Error Packer::addCopy(SourceZip& source, const SourceEntry& entry) {
   DirectoryEntry copied{entry.central, {}};
   if (Error e = writer_.startEntry(entry.headSize, copied.at)) return e;
+  bool ownAes = entry.blockSize > 1;
+  if (Error e = checkZip64(entry.name, copied.central, writer_.absoluteOffset(copied.at), ownAes)) {
+    return e;
+  }
   ByteSink sink = toWriter();
   if (Error e = source.copy(entry, 0, entry.localSize, sink)) return e;
   writer_.cutInBlocksOf(entry.blockSize);
@@ -162,17 +205,33 @@ Error Packer::addCopy(SourceZip& source, const SourceEntry& entry) {
   return std::nullopt;
 }
 
+Error Packer::checkZip64(const std::string& name, const CentralEntry& central, uint64_t offset,
+                         bool ownAes) const {
+  if (!centralNeedsZip64(central, offset)) return std::nullopt;
+  if (ownAes) return aesNeedsZip64(name);
+  // Offsets within volumes stay below their 4 GB; the sizes may not.
+  if (volumes()) return volumesNeedZip64(name);
+  return std::nullopt;
+}
+
 Error Packer::finish(PackSummary& summary) {
+  // Where the directory goes depends on its size only for volumes, whose
+  // headers take no ZIP64 fields and so keep their size once placed.
   uint64_t size = kEndRecordSize;
-  for (const DirectoryEntry& entry : directory_) size += entry.header.size();
-  if (size > 0xFFFFFFFFu) return std::string("the directory would be larger than 4 GB");
-  if (Error e = writer_.placeDirectory(static_cast<uint32_t>(size))) return e;
+  for (const DirectoryEntry& entry : directory_) {
+    size += centralHeaderSize(entry.central, writer_.absoluteOffset(entry.at));
+  }
+  if (Error e = writer_.placeDirectory(size)) return e;
 
   uint16_t disks = writer_.diskCount();
   std::vector<uint8_t> bytes;
-  for (DirectoryEntry& entry : directory_) {
-    setCentralLocation(entry.header, disks ? entry.at.volume : 0, writer_.absoluteOffset(entry.at));
-    bytes.insert(bytes.end(), entry.header.begin(), entry.header.end());
+  for (const DirectoryEntry& entry : directory_) {
+    uint64_t offset = writer_.absoluteOffset(entry.at);
+    if (volumes() && centralNeedsZip64(entry.central, offset)) {
+      return volumesNeedZip64(entry.central.name);
+    }
+    std::vector<uint8_t> header = centralHeader(entry.central, disks ? entry.at.volume : 0, offset);
+    bytes.insert(bytes.end(), header.begin(), header.end());
   }
   EndRecord end;
   if (disks) {
@@ -181,11 +240,12 @@ Error Packer::finish(PackSummary& summary) {
     // the last volume for files, one more for disks.
     end.directoryDisk = options_.diskSize ? disks : end.thisDisk;
   }
-  end.entries = static_cast<uint16_t>(directory_.size());
-  end.directorySize = static_cast<uint32_t>(bytes.size());
+  end.entries = directory_.size();
+  end.directorySize = bytes.size();
   end.directoryOffset = writer_.directoryOffset();
-  std::vector<uint8_t> record = endRecord(end);
-  bytes.insert(bytes.end(), record.begin(), record.end());
+  if (volumes() && endNeedsZip64(end)) return tooManyForVolumes(directory_.size());
+  std::vector<uint8_t> records = endRecords(end);
+  bytes.insert(bytes.end(), records.begin(), records.end());
   if (Error e = writer_.finish(bytes)) return e;
   progress_.end();
   summary.entries = directory_.size();
@@ -194,23 +254,35 @@ Error Packer::finish(PackSummary& summary) {
   return std::nullopt;
 }
 
-std::string tooMany(size_t count) {
-  return "too many entries (" + std::to_string(count) +
-         "): an archive without ZIP64 holds at most 65,535";
+// Files compressed on worker threads, written in input order by this one.
+Error addInputsCompressedAhead(Packer& packer, const std::vector<Input>& inputs,
+                               const Options& options, unsigned workers, const fs::path& spoolPath,
+                               Progress& progress) {
+  auto compress = [&](const Input& input, Spool& spool, EntryData& data,
+                      const std::atomic<bool>& cancelled) {
+    auto checked = [&](uint64_t) -> Error {
+      if (cancelled) return std::string("cancelled");
+      return stopped();
+    };
+    return compressFile(input, options.method, options.level, spool, data, checked);
+  };
+  CompressAhead ahead(inputs, workers, spoolPath, compress);
+  for (size_t i = 0; i < inputs.size(); i++) {
+    CompressAhead::Result result = ahead.take(i);
+    if (result.error) return result.error;
+    progress.addBytes(inputs[i].size);
+    if (Error e = packer.addCompressed(inputs[i], result.data, result.spool)) return e;
+  }
+  return std::nullopt;
 }
 
-// Stored entries have sizes known in advance: a single file that cannot
-// stay below 4 GB is refused before anything is written.
-Error checkStoredTotal(const Options& options, const std::vector<Input>& inputs,
-                       uint64_t programSize) {
-  if (options.level != 0 || options.splitSize || options.diskSize) return std::nullopt;
-  uint64_t total = programSize + kEndRecordSize;
-  for (const Input& input : inputs) {
-    total += kLocalHeaderSize + kCentralHeaderSize + 2 * input.name.size() + input.size + 34;
-  }
-  if (total > 0xFFFFFFFFu) {
-    return std::string("the archive would be larger than 4 GB: pack fewer files or use --split");
-  }
+// What the headers of an entry could not say is refused before any file
+// is read: the sizes are known once deflated, but a file's own size
+// already tells.
+Error checkInputSize(const Options& options, const Input& input) {
+  if (!exceeds32(input.size)) return std::nullopt;
+  if (options.splitSize || options.diskSize) return volumesNeedZip64(input.name);
+  if (options.encryption == Encryption::Aes) return aesNeedsZip64(input.name);
   return std::nullopt;
 }
 
@@ -230,14 +302,18 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   SourceZip source;
   if (options.fromZip.empty()) {
     if (Error e = collectInputs(options.inputs, output, inputs)) return e;
-    if (inputs.size() > kMostEntries) return tooMany(inputs.size());
-    if (Error e = checkStoredTotal(options, inputs, program.size())) return e;
-    for (const Input& input : inputs) summary.inputBytes += input.size;
+    for (const Input& input : inputs) {
+      if (Error e = checkInputSize(options, input)) return e;
+      summary.inputBytes += input.size;
+    }
   } else {
     if (Error e = source.open(fs::u8path(options.fromZip))) return e;
     summary.inputBytes = source.dataBytes();
   }
   size_t count = options.fromZip.empty() ? inputs.size() : source.entries().size();
+  if ((options.splitSize || options.diskSize) && count > kMostVolumeEntries) {
+    return tooManyForVolumes(count);
+  }
 
   Layout layout = options.splitSize  ? Layout::SplitFiles
                   : options.diskSize ? Layout::RemovableDisks
@@ -249,8 +325,16 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   fs::path spoolPath = output;
   spoolPath += ".spool";
   Packer packer(options, ansiPassword, writer, progress, spoolPath);
-  for (const Input& input : inputs) {
-    if (Error e = packer.addInput(input)) return e;
+  unsigned workers = options.workers ? options.workers : defaultWorkers();
+  if (workers > 1 && inputs.size() > 1) {
+    unsigned used = static_cast<unsigned>(std::min<size_t>(workers, inputs.size()));
+    if (Error e = addInputsCompressedAhead(packer, inputs, options, used, spoolPath, progress)) {
+      return e;
+    }
+  } else {
+    for (const Input& input : inputs) {
+      if (Error e = packer.addInput(input)) return e;
+    }
   }
   for (const SourceEntry& entry : source.entries()) {
     if (Error e = packer.addCopy(source, entry)) return e;

@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint32_t kEndSignature = 0x06054b50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
 constexpr uint32_t kCentralSignature = 0x02014b50;
 constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr uint32_t kDescriptorSignature = 0x08074b50;
@@ -57,24 +58,29 @@ Error SourceZip::open(const fs::path& path) {
   }
   if (found < 0) return notZip;
   const uint8_t* end = &tail[found];
-  std::string zip64 = path.u8string() +
-                      " is a ZIP64 archive, which the extractor does not read: "
-                      "it cannot become a self-extracting file";
-  if (found >= 20 && load32(end - 20) == kZip64LocatorSignature) return zip64;
-  uint16_t count = load16(end + 10);
-  uint32_t directorySize = load32(end + 12);
-  uint32_t directoryOffset = load32(end + 16);
-  if (count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF) return zip64;
-  if (load16(end + 4) != 0 || load16(end + 6) != 0) {
-    return path.u8string() + " spans several volumes: join them into one archive first";
+  uint64_t endPosition = fileSize_ - window + static_cast<uint64_t>(found);
+  uint64_t count = 0, directorySize = 0, directoryOffset = 0;
+  if (found >= static_cast<long>(kZip64LocatorSize) &&
+      load32(end - kZip64LocatorSize) == kZip64LocatorSignature) {
+    if (Error e = findZip64Directory(end - kZip64LocatorSize, endPosition - kZip64LocatorSize,
+                                     count, directorySize, directoryOffset)) {
+      return e;
+    }
+  } else {
+    if (load16(end + 4) != 0 || load16(end + 6) != 0) return severalVolumes();
+    count = load16(end + 10);
+    directorySize = load32(end + 12);
+    directoryOffset = load32(end + 16);
+    directoryEnd_ = endPosition;
   }
   // Bytes in front of the archive (an earlier program stub) move every offset.
-  uint64_t endPosition = fileSize_ - window + static_cast<uint64_t>(found);
-  if (uint64_t{directoryOffset} + directorySize > endPosition) return notZip;
-  int64_t shift = static_cast<int64_t>(endPosition - directorySize - directoryOffset);
+  if (directoryOffset > directoryEnd_ || directorySize > directoryEnd_ - directoryOffset) {
+    return notZip;
+  }
+  int64_t shift = static_cast<int64_t>(directoryEnd_ - directorySize - directoryOffset);
 
-  std::vector<uint8_t> directory(directorySize);
-  if (Error e = readAt(endPosition - directorySize, directory.data(), directorySize)) return e;
+  std::vector<uint8_t> directory(static_cast<size_t>(directorySize));
+  if (Error e = readAt(directoryEnd_ - directorySize, directory.data(), directory.size())) return e;
   for (size_t p = 0; p < directory.size();) {
     if (directory.size() - p < 46 || load32(&directory[p]) != kCentralSignature) {
       return path.u8string() + " is damaged: its directory ends early";
@@ -90,20 +96,75 @@ Error SourceZip::open(const fs::path& path) {
   return std::nullopt;
 }
 
+std::string SourceZip::severalVolumes() const {
+  return path_.u8string() + " spans several volumes: join them into one archive first";
+}
+
+// The ZIP64 end record normally lies just in front of its locator; a stub
+// put in front of the archive without adjusting the offsets leaves the
+// locator's offset short, so that place is tried first.
+Error SourceZip::findZip64Directory(const uint8_t* locator, uint64_t locatorPosition,
+                                    uint64_t& count, uint64_t& size, uint64_t& start) {
+  if (load32(locator + 4) != 0 || load32(locator + 16) > 1) return severalVolumes();
+  uint8_t record[kZip64EndRecordSize];
+  uint64_t position = locatorPosition - kZip64EndRecordSize;
+  bool found = locatorPosition >= kZip64EndRecordSize && !readAt(position, record, sizeof record) &&
+               load32(record) == kZip64EndSignature;
+  if (!found) {
+    position = load64(locator + 8);
+    found = position < locatorPosition && !readAt(position, record, sizeof record) &&
+            load32(record) == kZip64EndSignature;
+  }
+  if (!found) return path_.u8string() + " is damaged: its ZIP64 end record is missing";
+  if (load32(record + 16) != 0 || load32(record + 20) != 0) return severalVolumes();
+  count = load64(record + 32);
+  size = load64(record + 40);
+  start = load64(record + 48);
+  directoryEnd_ = position;
+  return std::nullopt;
+}
+
+// Takes the values a central header marks as kept in its ZIP64 field, in
+// the field's order: uncompressed size, compressed size, local header offset.
+Error SourceZip::readZip64Values(const uint8_t* central, const std::string& name,
+                                 uint64_t& uncompressed, uint64_t& compressed,
+                                 uint64_t& offset) const {
+  uint16_t nameLength = load16(central + 28);
+  const uint8_t* extra = central + 46 + nameLength;
+  const uint8_t* field = nullptr;
+  uint16_t length = 0;
+  bool present = findZip64Field(extra, load16(central + 30), field, length);
+  uint16_t used = 0;
+  for (uint64_t* value : {&uncompressed, &compressed, &offset}) {
+    if (*value != kZip64Marker) continue;
+    if (!present || length - used < 8) {
+      return path_.u8string() + " is damaged: the ZIP64 field of " + name + " is missing or short";
+    }
+    *value = load64(field + used);
+    used = static_cast<uint16_t>(used + 8);
+  }
+  return std::nullopt;
+}
+
 Error SourceZip::readEntry(const uint8_t* central, size_t size, int64_t shift) {
   SourceEntry entry;
-  entry.central.assign(central, central + size);
   uint16_t flags = load16(central + 8);
-  uint32_t compressed = load32(central + 20);
   uint16_t nameLength = load16(central + 28);
   uint16_t extraLength = load16(central + 30);
+  const uint8_t* extra = central + 46 + nameLength;
   entry.name.assign(reinterpret_cast<const char*>(central + 46), nameLength);
-  if (compressed == 0xFFFFFFFF || load32(central + 24) == 0xFFFFFFFF ||
-      load32(central + 42) == 0xFFFFFFFF) {
-    return path_.u8string() + " is a ZIP64 archive (" + entry.name +
-           "), which the extractor does not read: it cannot become a self-extracting file";
-  }
-  entry.localOffset = static_cast<uint64_t>(int64_t{load32(central + 42)} + shift);
+  uint64_t compressed = load32(central + 20);
+  uint64_t uncompressed = load32(central + 24);
+  uint64_t offset = load32(central + 42);
+  if (Error e = readZip64Values(central, entry.name, uncompressed, compressed, offset)) return e;
+  entry.central.fixed.assign(central, central + 46);
+  entry.central.name = entry.name;
+  entry.central.extra = withoutZip64(extra, extraLength);
+  entry.central.comment.assign(extra + extraLength, central + size);
+  entry.central.compressedSize = compressed;
+  entry.central.uncompressedSize = uncompressed;
+
+  entry.localOffset = static_cast<uint64_t>(static_cast<int64_t>(offset) + shift);
   uint8_t local[30];
   if (Error e = readAt(entry.localOffset, local, sizeof local)) return e;
   if (load32(local) != kLocalSignature) {
@@ -112,17 +173,29 @@ Error SourceZip::readEntry(const uint8_t* central, size_t size, int64_t shift) {
   uint32_t localHead = 30u + load16(local + 26) + load16(local + 28);
   entry.localSize = localHead;
   entry.headSize = localHead + ((flags & 1) ? 12 : 0);
+  if (compressed > fileSize_) {
+    return path_.u8string() + " is damaged: the data of " + entry.name + " run past its end";
+  }
   uint64_t copy = uint64_t{localHead} + compressed;
   if (flags & kDescriptorFlag) {
+    // Behind an entry whose local header has a ZIP64 field, the
+    // descriptor's sizes take 8 bytes each.
+    std::vector<uint8_t> localExtra(load16(local + 28));
+    if (Error e = readAt(entry.localOffset + 30 + load16(local + 26), localExtra.data(),
+                         localExtra.size())) {
+      return e;
+    }
+    const uint8_t* field = nullptr;
+    uint16_t length = 0;
+    bool wide = findZip64Field(localExtra.data(), localExtra.size(), field, length);
     uint8_t descriptor[4] = {};
     if (Error e = readAt(entry.localOffset + copy, descriptor, 4)) return e;
-    copy += load32(descriptor) == kDescriptorSignature ? 16 : 12;
+    copy += (load32(descriptor) == kDescriptorSignature ? 4 : 0) + (wide ? 20 : 12);
   }
   if (entry.localOffset + copy > fileSize_) {
     return path_.u8string() + " is damaged: the data of " + entry.name + " run past its end";
   }
   entry.copySize = copy;
-  const uint8_t* extra = central + 46 + nameLength;
   if (extraLength >= 18 && load16(extra) >= 2 && load16(extra) <= 4) entry.blockSize = 16;
   entries_.push_back(std::move(entry));
   return std::nullopt;

@@ -1,5 +1,6 @@
-// An existing ZIP archive whose entries are copied into a self-extracting
-// file as they are: only the offsets of the headers change.
+// An existing ZIP archive, ZIP64 or not, whose entries are copied into a
+// self-extracting file as they are: only the offsets of the headers change,
+// and with them the ZIP64 fields the directory needs.
 #pragma once
 
 #include <cstdint>
@@ -8,16 +9,17 @@
 #include <vector>
 
 #include "spool.h"
+#include "zip_records.h"
 
 namespace extractor::pack {
 
 struct SourceEntry {
-  std::vector<uint8_t> central;  // header, name, extra field and comment as found
-  uint64_t localOffset = 0;      // in the source file
-  uint32_t localSize = 0;        // local header, name and extra field
-  uint32_t headSize = 0;         // the same with an encryption header
-  uint64_t copySize = 0;         // local header to the end of its data descriptor
-  uint32_t blockSize = 1;        // 16 for the extractor's AES entries
+  CentralEntry central;      // as found, its ZIP64 field taken apart
+  uint64_t localOffset = 0;  // in the source file
+  uint32_t localSize = 0;    // local header, name and extra field
+  uint32_t headSize = 0;     // the same with an encryption header
+  uint64_t copySize = 0;     // local header to the end of its data descriptor
+  uint32_t blockSize = 1;    // 16 for the extractor's AES entries
   std::string name;
 };
 
@@ -32,11 +34,17 @@ class SourceZip {
 
  private:
   Error readAt(uint64_t offset, uint8_t* buffer, size_t size);
+  Error findZip64Directory(const uint8_t* locator, uint64_t locatorPosition, uint64_t& count,
+                           uint64_t& size, uint64_t& start);
+  Error readZip64Values(const uint8_t* central, const std::string& name, uint64_t& uncompressed,
+                        uint64_t& compressed, uint64_t& offset) const;
+  std::string severalVolumes() const;
   Error readEntry(const uint8_t* central, size_t size, int64_t shift);
 
   std::filesystem::path path_;
   std::ifstream file_;
   uint64_t fileSize_ = 0;
+  uint64_t directoryEnd_ = 0;  // where the directory ends in the file
   std::vector<SourceEntry> entries_;
 };
 

@@ -12,16 +12,18 @@ namespace fs = std::filesystem;
 namespace extractor::pack {
 namespace {
 
-// Offsets and sizes in the archive are 32-bit.
-constexpr uint64_t kLargestFile = 0xFFFFFFFFu;
+// Volumes take no ZIP64 records: the offsets in them stay 32-bit.
+constexpr uint64_t kLargestVolume = 0xFFFFFFFFu;
+constexpr uint64_t kUnlimited = ~uint64_t{0};
 
 std::string shown(const fs::path& path) {
   return path.u8string();
 }
 
 std::string tooLarge(const fs::path& path) {
-  return "the archive would be larger than 4 GB (" + shown(path) +
-         "): pack fewer files or use --split";
+  return shown(path) +
+         " would reach 4 GB, which a file of split volumes cannot: "
+         "choose a smaller --split size";
 }
 
 }  // namespace
@@ -30,7 +32,7 @@ VolumeWriter::VolumeWriter(Layout layout, fs::path output, uint32_t capacity,
                            std::vector<uint8_t> program)
     : layout_(layout),
       output_(std::move(output)),
-      capacity_(layout == Layout::SingleFile ? kLargestFile : capacity),
+      capacity_(layout == Layout::SingleFile ? kUnlimited : capacity),
       program_(std::move(program)) {}
 
 VolumeWriter::~VolumeWriter() {
@@ -95,7 +97,7 @@ Error VolumeWriter::startEntry(uint32_t headBytes, VolumeLocation& at) {
     }
   }
   at.volume = static_cast<uint16_t>(volumes_.size() - 1);
-  at.offset = static_cast<uint32_t>(std::min<uint64_t>(volumes_.back().size, kLargestFile));
+  at.offset = volumes_.back().size;
   return std::nullopt;
 }
 
@@ -110,7 +112,6 @@ Error VolumeWriter::write(const uint8_t* data, size_t size) {
     uint64_t piece = std::min<uint64_t>(size, room);
     if (piece < size) piece -= (sinceBlockStart_ + piece) % blockSize_;
     if (piece == 0) {
-      if (layout_ == Layout::SingleFile) return tooLarge(output_);
       if (Error e = newVolume(true)) return e;
       continue;
     }
@@ -122,30 +123,29 @@ Error VolumeWriter::write(const uint8_t* data, size_t size) {
   return std::nullopt;
 }
 
-Error VolumeWriter::placeDirectory(uint32_t directoryBytes) {
+Error VolumeWriter::placeDirectory(uint64_t directoryBytes) {
   if (Error e = closeCurrent()) return e;
   uint64_t program = program_.size();
   uint64_t last = volumes_.back().size;
   switch (layout_) {
     case Layout::SingleFile:
       programVolume_ = 0;
-      directoryOffset_ = static_cast<uint32_t>(last);
-      if (last + directoryBytes > kLargestFile) return tooLarge(output_);
+      directoryOffset_ = last;
       return std::nullopt;
     case Layout::SplitFiles:
       if (volumes_.size() == 1) {
         programVolume_ = 0;
-        directoryOffset_ = static_cast<uint32_t>(program + last);
-        if (program + last + directoryBytes > kLargestFile) return tooLarge(output_);
+        directoryOffset_ = program + last;
+        if (program + last + directoryBytes > kLargestVolume) return tooLarge(output_);
       } else {
-        directoryOffset_ = static_cast<uint32_t>(program);
-        if (program + directoryBytes > kLargestFile) return tooLarge(output_);
+        directoryOffset_ = program;
+        if (program + directoryBytes > kLargestVolume) return tooLarge(output_);
       }
       return std::nullopt;
     case Layout::RemovableDisks:
       if (!volumes_.back().continues && program + last + directoryBytes <= capacity_) {
         programVolume_ = static_cast<long>(volumes_.size() - 1);
-        directoryOffset_ = static_cast<uint32_t>(program + last);
+        directoryOffset_ = program + last;
         return std::nullopt;
       }
       if (program + directoryBytes > capacity_) {
@@ -154,7 +154,7 @@ Error VolumeWriter::placeDirectory(uint32_t directoryBytes) {
       }
       programVolume_ = static_cast<long>(volumes_.size());
       extraDisk_ = true;
-      directoryOffset_ = static_cast<uint32_t>(program);
+      directoryOffset_ = program;
       return std::nullopt;
   }
   return std::nullopt;
@@ -170,9 +170,9 @@ bool VolumeWriter::directoryOnExtraDisk() const {
   return extraDisk_;
 }
 
-uint32_t VolumeWriter::absoluteOffset(const VolumeLocation& at) const {
+uint64_t VolumeWriter::absoluteOffset(const VolumeLocation& at) const {
   bool behindProgram = layout_ != Layout::SingleFile && programVolume_ == at.volume;
-  return at.offset + (behindProgram ? static_cast<uint32_t>(program_.size()) : 0);
+  return at.offset + (behindProgram ? program_.size() : 0);
 }
 
 fs::path VolumeWriter::diskFolder(size_t index) const {

@@ -23,12 +23,13 @@ enum class Layout {
 // volume's data.
 struct VolumeLocation {
   uint16_t volume = 0;
-  uint32_t offset = 0;
+  uint64_t offset = 0;
 };
 
 class VolumeWriter {
  public:
-  // capacity: the most bytes of one volume (ignored for a single file).
+  // capacity: the most bytes of one volume (ignored for a single file,
+  // which has no limit: its offsets go into ZIP64 records where needed).
   VolumeWriter(Layout layout, std::filesystem::path output, uint32_t capacity,
                std::vector<uint8_t> program);
   ~VolumeWriter();
@@ -46,12 +47,12 @@ class VolumeWriter {
   Error write(const uint8_t* data, size_t size);
 
   // Decides where the directory goes, given its size with the end record.
-  Error placeDirectory(uint32_t directoryBytes);
+  Error placeDirectory(uint64_t directoryBytes);
 
   // After placeDirectory: what the directory says.
   uint16_t diskCount() const;  // 0 for an archive in one file
-  uint32_t absoluteOffset(const VolumeLocation& at) const;
-  uint32_t directoryOffset() const { return directoryOffset_; }
+  uint64_t absoluteOffset(const VolumeLocation& at) const;
+  uint64_t directoryOffset() const { return directoryOffset_; }
   bool directoryOnExtraDisk() const;
 
   // Writes the directory and gives every file its final name.
@@ -93,7 +94,7 @@ class VolumeWriter {
   // Index of the volume whose file starts with the program, or -1.
   long programVolume_ = -1;
   bool extraDisk_ = false;
-  uint32_t directoryOffset_ = 0;
+  uint64_t directoryOffset_ = 0;
   bool committed_ = false;
   std::vector<std::filesystem::path> temporaries_;
   std::vector<std::filesystem::path> written_;
