@@ -76,6 +76,11 @@ void* operator new[](std::size_t size) {
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   return HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size);
 }
+// The decoders' block and dictionary memory: a failure ends the entry, not
+// the process.
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size);
+}
 void operator delete(void* block) noexcept {
   release(block);
 }

@@ -12,7 +12,7 @@ namespace extractor {
 
 // The compression methods the pipeline decodes; a decoder that joins it
 // adds its method here.
-inline constexpr uint16_t kKnownMethods[] = {0, 8, 9};
+inline constexpr uint16_t kKnownMethods[] = {0, 8, 9, 12, 14};
 
 // Strong encryption (bit 6) and an encrypted central directory, which
 // masks the local headers (bit 13): ciphers this program does not have.

@@ -30,6 +30,12 @@ constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes, WinZipAes };
 
+constexpr uint16_t kMethodBzip2 = 12;
+constexpr uint16_t kMethodLzma = 14;
+// General purpose flag bit 1 of an LZMA entry: its data end with the end
+// marker.
+constexpr uint16_t kFlagLzmaEndMarker = 0x0002;
+
 // The state of one ExtractEntry call.
 class EntryReader {
  public:
@@ -52,6 +58,10 @@ class EntryReader {
   int32_t readVolume();
   void makeRoomForChunk();
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
+  void startStreamDecoder();
+  ZipError streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed, uint32_t& produced);
+  bool streamHasOutput() const;
+  bool streamFinished() const;
   int32_t deliver(uint32_t produced);
   void markOrigin();
   void setFileTime();
@@ -134,6 +144,7 @@ int32_t EntryReader::run() {
   std::memset(buffers_.output.data(), 0, kHistory);
   *buffers_.inflate = InflateState();
   if (entry_.method == 9) buffers_.inflate->format = InflateFormat::kDeflate64;
+  startStreamDecoder();
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
   volume_ = entry_.firstDisk;
@@ -180,6 +191,8 @@ int32_t EntryReader::run() {
     if (authenticate() != 0) return -1;
     if (!output_) return 0;
   }
+  // Cut data end the entry as bad data do.
+  if (dataLength_ != 0 && !streamFinished()) return fail(zipErrNotZipFile);
   // AE-2 entries leave the CRC-32 at 0: their code stands in for it.
   const bool crcKept = cipher_ != Cipher::WinZipAes || entry_.aesVersion == 1;
   if (crcKept && crc_ != entry_.crc) entry_.warnings.Add(u"CRC Does Not Match");
@@ -264,7 +277,7 @@ int32_t EntryReader::readVolume() {
   volumeRemaining_ = volumeShare_;
   freeRoom_ = usableInput_ - pending_;
 
-  while (volumeRemaining_ != 0 || (pending_ > 0 && lastVolume)) {
+  while (volumeRemaining_ != 0 || (lastVolume && (pending_ > 0 || streamHasOutput()))) {
     bool cut = volumeRemaining_ > freeRoom_;
     uint32_t chunk = cut ? freeRoom_ & ~15u : static_cast<uint32_t>(volumeRemaining_);
     // Whenever a chunk has bytes, the free room is exactly what lies
@@ -328,8 +341,9 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
     return 0;
   }
   const bool moreOnVolume = volumeRemaining_ != chunk;
+  const bool inputComplete = !moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
 
-  while (produced < consumeLimit - 2048 && consumed < pending_) {
+  while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
     if (entry_.method == 8 || entry_.method == 9) {
       state.inPos = consumed;
@@ -355,12 +369,54 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
     } else if (entry_.method == 0) {
       std::memcpy(area_, window_, pending_);
       consumed = produced = pending_;
+    } else if (entry_.method == kMethodBzip2 || entry_.method == kMethodLzma) {
+      const uint32_t consumedBefore = consumed;
+      const uint32_t producedBefore = produced;
+      ZipError result = streamStep(inputComplete, consumeLimit, consumed, produced);
+      if (result != zipErrNone) return dataError(result);
+      if (consumed == consumedBefore && produced == producedBefore) {
+        if (!inputComplete) break;  // waits for more input
+        return dataError(zipErrNotZipFile);
+      }
     } else {
       return fail(zipErrUnknownAlgorithm);
     }
     if (zip_.abortRequest) return fail(zipErrAborted);
   }
   return 0;
+}
+
+// bzip2 and LZMA keep state of their own, may produce output from input
+// already consumed, and stop at any byte of input and output.
+void EntryReader::startStreamDecoder() {
+  if (entry_.method == kMethodBzip2) {
+    if (!buffers_.bzip2) buffers_.bzip2 = std::make_unique<Bzip2Decoder>();
+    buffers_.bzip2->reset();
+  } else if (entry_.method == kMethodLzma) {
+    if (!buffers_.lzma) buffers_.lzma = std::make_unique<LzmaDecoder>();
+    buffers_.lzma->reset(entry_.uncompressedSize, (entry_.flags & kFlagLzmaEndMarker) != 0);
+  }
+}
+
+ZipError EntryReader::streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed,
+                                 uint32_t& produced) {
+  if (entry_.method == kMethodBzip2) {
+    return buffers_.bzip2->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+  }
+  return buffers_.lzma->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+}
+
+bool EntryReader::streamHasOutput() const {
+  if (draining_) return false;
+  if (entry_.method == kMethodBzip2) return buffers_.bzip2->hasOutput();
+  if (entry_.method == kMethodLzma) return buffers_.lzma->hasOutput();
+  return false;
+}
+
+bool EntryReader::streamFinished() const {
+  if (entry_.method == kMethodBzip2) return buffers_.bzip2->finished();
+  if (entry_.method == kMethodLzma) return buffers_.lzma->finished();
+  return true;
 }
 
 int32_t EntryReader::deliver(uint32_t produced) {

@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 rm -rf corpus
-mkdir -p corpus/directory corpus/extract corpus/inflate corpus/crypto
+mkdir -p corpus/directory corpus/extract corpus/inflate corpus/crypto corpus/bzip2 corpus/lzma
 
 mkdir -p "$work/in/docs/deep"
 printf 'hello, world\n' > "$work/in/hello.txt"
@@ -128,3 +128,20 @@ raw = bytes(sum(b << i for i, b in enumerate(bits[k:k + 8])) for k in range(0, l
 open("corpus/inflate/deflate64-long", "wb").write(b"\x00\x05\x06\x07\x88" + raw)
 PY
 echo "seeds: $(ls corpus/* | wc -l) files, $(du -sk corpus | cut -f1) KiB"
+
+# bzip2 and LZMA streams with the targets' control bytes in front: bzip2
+# takes 9 (a step flag and two words), lzma 13 (a control byte and three
+# words, the last the entry's size).
+python3 - <<'PYTHON'
+import bz2, lzma, struct
+text = b"".join(b"line %d of the sample\n" % i for i in range(300))
+samples = [b"", b"x", text, bytes(range(256)) * 8]
+for i, data in enumerate(samples):
+    with open("corpus/bzip2/seed-%d" % i, "wb") as f:
+        f.write(bytes([i]) + struct.pack("<II", 700 + i, 5000) + bz2.compress(data, 1 + i * 2))
+    raw = lzma.compress(data, lzma.FORMAT_RAW, filters=[{"id": lzma.FILTER_LZMA1, "preset": 1}])
+    props = lzma._encode_filter_properties({"id": lzma.FILTER_LZMA1, "preset": 1})
+    with open("corpus/lzma/seed-%d" % i, "wb") as f:
+        f.write(bytes([1 | (i & 2)]) + struct.pack("<III", 700 + i, 5000, len(data)) +
+                bytes([9, 4, 5, 0]) + props + raw)
+PYTHON

@@ -182,14 +182,14 @@ TEST_F(ExtractTest, EntriesWithoutDataReadNothing) {
 TEST_F(ExtractTest, UnknownMethodFailsAndRemovesThePartialFile) {
   ZipBuilder b;
   b.entries.push_back(storedEntry("first.txt", bytesOf("first")));
-  BuiltEntry bzip = storedEntry("bzip.bin", bytesOf("BZh91AY&SY"));
-  bzip.method = 12;
-  b.entries.push_back(bzip);
+  BuiltEntry xz = storedEntry("xz.bin", bytesOf("\xFD" "7zXZ"));
+  xz.method = 95;
+  b.entries.push_back(xz);
   b.entries.push_back(storedEntry("never.txt", bytesOf("never")));
   EXPECT_EQ(extract(b), -1);
   EXPECT_EQ(zip.lastErrorText, u"The Encryption Algorithm used is not recognized by this DLL");
   EXPECT_TRUE(fs::exists(out("first.txt")));
-  EXPECT_FALSE(fs::exists(out("bzip.bin")));
+  EXPECT_FALSE(fs::exists(out("xz.bin")));
   EXPECT_FALSE(fs::exists(out("never.txt")));
 }
 

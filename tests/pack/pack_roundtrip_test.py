@@ -72,6 +72,16 @@ def round_trips(run):
                                         "--password", PASSWORD], PASSWORD) for kind in (2, 3, 4)]
     cases += [("aes-%d" % bits, ["--aes-strength", str(bits), "--password", AES_PASSWORD],
                AES_PASSWORD) for bits in (128, 192, 256)]
+    # A packer built without libbz2 and liblzma (the Windows one) refuses them.
+    if "without" not in run.packer.run("--method", "bzip2", "-o", run.packer.path(
+            os.path.join(run.work, "probe.exe")), "--stub", run.packer.path(run.stub),
+            run.packer.path(run.stub))[2]:
+        cases += [
+            ("bzip2", ["--method", "bzip2"], None),
+            ("lzma", ["--method", "lzma"], None),
+            ("split-bzip2", ["--method", "bzip2", "--split", "64k"], None),
+            ("lzma-aes", ["--method", "lzma", "--password", PASSWORD], PASSWORD),
+        ]
     # Volume ends fall inside deflated, stored, traditional and AES data.
     cases += [
         ("split", ["--split", "64k"], None),
@@ -118,10 +128,17 @@ def workers_agree(run):
 
 
 def other_readers(run):
-    """Info-ZIP unzip and Python's zipfile read the output as it is."""
-    for label, password in [("level-6", None), ("traditional", PASSWORD)]:
+    """Info-ZIP unzip and Python's zipfile read the output as it is; 7z
+    tests the bzip2 and LZMA entries (Info-ZIP unzip has no LZMA)."""
+    for label, password in [("level-6", None), ("traditional", PASSWORD), ("bzip2", None),
+                            ("lzma", None)]:
         sfx = os.path.join(run.work, label, "setup.exe")
-        if shutil.which("unzip"):
+        if not os.path.exists(sfx):
+            continue
+        if label in ("bzip2", "lzma") and shutil.which("7z"):
+            done = subprocess.run(["7z", "t", sfx], capture_output=True)
+            run.check.equal(label + ": 7z t", done.returncode, 0)
+        if shutil.which("unzip") and label != "lzma":
             args = ["-P", password] if password else []
             done = subprocess.run(["unzip", "-tq", *args, sfx], capture_output=True)
             run.check.equal(label + ": unzip -t", done.returncode, 0)

@@ -149,6 +149,14 @@ def archivers():
             WINZIP_AES_PASSWORD))
     found += [
         ("python-deflated", None, python_zip(zipfile.ZIP_DEFLATED), "utf8", None),
+        ("infozip-bzip2", "zip", command_zip("zip", "-q", "-r", "-Z", "bzip2", "OUT", "."),
+         "latin", None),
+        ("7z-bzip2", "7z", command_zip("7z", "a", "-tzip", "-m0=BZip2", "OUT", "."), "utf8", None),
+        ("7z-lzma", "7z", command_zip("7z", "a", "-tzip", "-m0=LZMA", "OUT", "."), "utf8", None),
+        ("7z-lzma-eos", "7z", command_zip("7z", "a", "-tzip", "-m0=LZMA:eos", "OUT", "."), "utf8",
+         None),
+        ("python-bzip2", None, python_zip(zipfile.ZIP_BZIP2), "utf8", None),
+        ("python-lzma", None, python_zip(zipfile.ZIP_LZMA), "utf8", None),
         ("bsdtar", "bsdtar", command_zip("bsdtar", "--format", "zip", "-cf", "OUT", "."), "utf8",
          None),
     ]

@@ -13,12 +13,14 @@ extern const char kUsage[];
 // Aes is WinZip AES, which other ZIP tools read too; LegacyAes the
 // extractor's own block scheme, which only the extractor reads.
 enum class Encryption { None, Traditional, Aes, LegacyAes };
+enum class Method { Deflate, Bzip2, Lzma };
 
 struct Options {
   bool help = false;
   std::string output;
   std::vector<std::string> inputs;
   int level = 6;
+  Method method = Method::Deflate;
   Encryption encryption = Encryption::None;
   int aesKind = 4;  // --aes-kind, legacy AES only
   bool aesKindGiven = false;

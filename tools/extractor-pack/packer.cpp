@@ -136,7 +136,8 @@ Error Packer::addInput(const Input& input) {
       progress_.addBytes(bytes);
       return stopped();
     };
-    if (Error e = compressFile(input, options_.level, spool_, data, counted)) return e;
+    if (Error e = compressFile(input, options_.method, options_.level, spool_, data, counted))
+      return e;
   }
   return addCompressed(input, data, spool_);
 }
@@ -151,7 +152,7 @@ Error Packer::addCompressed(const Input& input, const EntryData& data, Spool& sp
   Encryption encryption = input.folder ? Encryption::None : options_.encryption;
   EntryCipher cipher(options_, encryption, password_, data.crc, data.method);
   if (cipher.failure()) return cipher.failure();
-  fields.flags |= cipher.flags();
+  fields.flags |= cipher.flags() | data.flags;
   fields.method = cipher.method(data.method);
   fields.crc = cipher.crc(data.crc);
   fields.uncompressedSize = data.size;
@@ -263,7 +264,7 @@ Error addInputsCompressedAhead(Packer& packer, const std::vector<Input>& inputs,
       if (cancelled) return std::string("cancelled");
       return stopped();
     };
-    return compressFile(input, options.level, spool, data, checked);
+    return compressFile(input, options.method, options.level, spool, data, checked);
   };
   CompressAhead ahead(inputs, workers, spoolPath, compress);
   for (size_t i = 0; i < inputs.size(); i++) {

@@ -1,0 +1,173 @@
+// Decodes the same bzip2 and LZMA streams with our decoders and with libbz2
+// and liblzma, taking turns, and prints MB/s of output and the ratios; then
+// times `7z x` of a ZIP archive holding the same data, for reference.
+//   streams_bench [MiB per corpus file] [bzip2|lzma] [corpus file name]
+#include <bzlib.h>
+#include <lzma.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "bzip2/bzip2.h"
+#include "corpus.h"
+#include "lzma/lzma.h"
+#include "reference_codecs.h"
+#include "whole_stream_decoder.h"
+
+namespace {
+
+using extractor::testing::Bytes;
+constexpr uint32_t kArea = 1 << 20;  // the pipeline's output area
+
+// Ours, as the pipeline drives it: all input buffered, output in areas.
+template <typename Decoder>
+bool oursDecode(Decoder& d, const Bytes& stream, uint8_t* area, size_t size) {
+  uint32_t inPos = 0;
+  size_t total = 0;
+  for (;;) {
+    uint32_t outPos = 0;
+    if (d.step(stream.data(), static_cast<uint32_t>(stream.size()), true, inPos, area, kArea,
+               outPos) != extractor::zipErrNone) {
+      return false;
+    }
+    total += outPos;
+    if (outPos == 0) break;
+  }
+  return d.finished() && total == size;
+}
+
+bool libbz2Decode(const Bytes& stream, uint8_t* area, size_t size) {
+  bz_stream s = {};
+  BZ2_bzDecompressInit(&s, 0, 0);
+  s.next_in = const_cast<char*>(reinterpret_cast<const char*>(stream.data()));
+  s.avail_in = static_cast<unsigned>(stream.size());
+  int r = BZ_OK;
+  size_t total = 0;
+  while (r == BZ_OK) {
+    s.next_out = reinterpret_cast<char*>(area);
+    s.avail_out = kArea;
+    r = BZ2_bzDecompress(&s);
+    total += kArea - s.avail_out;
+  }
+  BZ2_bzDecompressEnd(&s);
+  return r == BZ_STREAM_END && total == size;
+}
+
+bool liblzmaDecode(const Bytes& stream, uint8_t* area, size_t size) {
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+  if (lzma_properties_decode(filters, nullptr, stream.data() + 4, 5) != LZMA_OK) return false;
+  lzma_stream s = LZMA_STREAM_INIT;
+  const lzma_ret started = lzma_raw_decoder(&s, filters);
+  free(filters[0].options);
+  if (started != LZMA_OK) return false;
+  s.next_in = stream.data() + 9;
+  s.avail_in = stream.size() - 9;
+  lzma_ret r = LZMA_OK;
+  size_t total = 0;
+  while (r == LZMA_OK) {
+    s.next_out = area;
+    s.avail_out = kArea;
+    r = lzma_code(&s, LZMA_FINISH);
+    total += kArea - s.avail_out;
+  }
+  lzma_end(&s);
+  return r == LZMA_STREAM_END && total == size;
+}
+
+// CPU seconds of a child command (user and system).
+double commandSeconds(const std::string& command) {
+  rusage before, after;
+  getrusage(RUSAGE_CHILDREN, &before);
+  if (std::system(command.c_str()) != 0) return -1;
+  getrusage(RUSAGE_CHILDREN, &after);
+  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec * 1e-6; };
+  return seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+         seconds(before.ru_stime);
+}
+
+double sevenZipSeconds(const Bytes& data, const char* method) {
+  const std::string dir = "/tmp/streams-bench-7z";
+  std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());
+  std::ofstream(dir + "/data.bin", std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  if (commandSeconds("cd " + dir + " && 7z a -bd -tzip -mmt=1 -m0=" + method +
+                     " data.zip data.bin >/dev/null") < 0) {
+    return -1;
+  }
+  double best = 1e30;
+  for (int i = 0; i < 3; ++i) {
+    best = std::min(best, commandSeconds("7z x -bd -mmt=1 -so " + dir + "/data.zip >/dev/null"));
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
+  const std::string only = argc > 2 ? argv[2] : "";
+  std::vector<CorpusFile> corpus = makeCorpus(mib << 20);
+  std::vector<uint8_t> area(kArea);
+  extractor::Bzip2Decoder bzip2;
+  extractor::LzmaDecoder lzma;
+
+  std::printf("%-6s %-12s %9s %9s %10s %10s %7s %10s\n", "method", "corpus", "in KiB", "out KiB",
+              "ours MB/s", "lib MB/s", "ours/lib", "7z x MB/s");
+  for (const char* method : {"bzip2", "lzma"}) {
+    if (!only.empty() && only != method) continue;
+    const bool isBzip2 = std::string(method) == "bzip2";
+    double oursTotal = 0, libTotal = 0, bytesTotal = 0;
+    for (const CorpusFile& file : corpus) {
+      if (argc > 3 && file.name != argv[3]) continue;
+      const Bytes stream = isBzip2 ? extractor::testing::bzip2Compress(file.data, 9)
+                                   : extractor::testing::lzmaCompress(file.data, {6, true});
+      const size_t size = file.data.size();
+      auto ours = [&] {
+        if (isBzip2) {
+          bzip2.reset();
+          return oursDecode(bzip2, stream, area.data(), size);
+        }
+        lzma.reset(static_cast<uint32_t>(size), true);
+        return oursDecode(lzma, stream, area.data(), size);
+      };
+      auto lib = [&] {
+        return isBzip2 ? libbz2Decode(stream, area.data(), size)
+                       : liblzmaDecode(stream, area.data(), size);
+      };
+      double best[2] = {1e30, 1e30}, spent = 0;
+      for (int round = 0; round < 3 || spent < 1.5; ++round) {
+        int d = 0;
+        for (const std::function<bool()>& run :
+             {std::function<bool()>(ours), std::function<bool()>(lib)}) {
+          const double t0 = cpuSeconds();
+          if (!run()) {
+            std::fprintf(stderr, "%s %s: decode failed\n", method, file.name.c_str());
+            return 1;
+          }
+          const double s = cpuSeconds() - t0;
+          best[d] = std::min(best[d], s);
+          spent += s;
+          d++;
+        }
+      }
+      const double sevenZip = sevenZipSeconds(file.data, isBzip2 ? "BZip2" : "LZMA");
+      const double mb = size / 1e6;
+      oursTotal += best[0];
+      libTotal += best[1];
+      bytesTotal += size;
+      std::printf("%-6s %-12s %9zu %9zu %10.1f %10.1f %7.2f %10.1f\n", method, file.name.c_str(),
+                  stream.size() >> 10, size >> 10, mb / best[0], mb / best[1], best[1] / best[0],
+                  sevenZip > 0 ? mb / sevenZip : 0.0);
+    }
+    const double mb = bytesTotal / 1e6;
+    std::printf("%-6s %-12s %9s %9.0f %10.1f %10.1f %7.2f\n", method, "all", "", bytesTotal / 1024,
+                mb / oursTotal, mb / libTotal, libTotal / oursTotal);
+  }
+  return 0;
+}

@@ -1,0 +1,169 @@
+#include "lzma/lzma.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "lzma/model.h"
+
+namespace extractor {
+
+using lzma::Probability;
+using lzma::RangeDecoder;
+
+namespace {
+
+// Version (2 bytes), properties size (2), properties (5), then the range
+// decoder's first five bytes.
+constexpr uint32_t kHeaderSize = 4 + 5 + 5;
+constexpr uint32_t kMinDictionary = 4096;
+// More than one literal or match can take from the input.
+constexpr uint32_t kInputMargin = 64;
+
+uint32_t load32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+LzmaDecoder::LzmaDecoder() = default;
+LzmaDecoder::~LzmaDecoder() = default;
+
+void LzmaDecoder::reset(uint64_t uncompressedSize, bool endMarker) {
+  uncompressedSize_ = uncompressedSize;
+  endMarker_ = endMarker;
+  headerRead_ = false;
+  finished_ = false;
+  produced_ = 0;
+  dictPos_ = 0;
+  dictFull_ = false;
+  matchLeft_ = 0;
+}
+
+LzmaDecoder::Outcome LzmaDecoder::readHeader(const uint8_t*& in, const uint8_t* end,
+                                             bool complete) {
+  if (static_cast<size_t>(end - in) < kHeaderSize) {
+    return complete ? Outcome::kError : Outcome::kStop;
+  }
+  const uint32_t propertiesSize = in[2] | in[3] << 8;
+  unsigned d = in[4];
+  const uint32_t statedDictionary = load32(in + 5);
+  if (propertiesSize != 5 || d >= 9 * 5 * 5 || in[9] != 0) return Outcome::kError;
+  lc_ = d % 9;
+  d /= 9;
+  lp_ = d % 5;
+  pb_ = d / 5;
+
+  // A large stated dictionary costs nothing on a small entry.
+  const uint32_t want = static_cast<uint32_t>(
+      std::max<uint64_t>(std::min<uint64_t>(statedDictionary, uncompressedSize_), kMinDictionary));
+  if (want > dictCapacity_) {
+    dict_.reset();
+    dict_.reset(new (std::nothrow) uint8_t[want]);
+    dictCapacity_ = dict_ ? want : 0;
+    if (!dict_) return Outcome::kError;
+  }
+  dictSize_ = want;
+
+  if (!model_) model_.reset(new (std::nothrow) lzma::Model);
+  if (!model_) return Outcome::kError;
+  const size_t literalCount = size_t{lzma::kLiteralCoderSize} << (lc_ + lp_);
+  if (literalCount != model_->literalCount) {
+    model_->literals.reset();
+    model_->literals.reset(new (std::nothrow) Probability[literalCount]);
+    model_->literalCount = model_->literals ? literalCount : 0;
+    if (!model_->literals) return Outcome::kError;
+  }
+  std::fill_n(model_->literals.get(), literalCount, lzma::kProbabilityHalf);
+  Probability* tables = reinterpret_cast<Probability*>(&model_->tables);
+  std::fill_n(tables, sizeof(lzma::ModelTables) / sizeof(Probability), lzma::kProbabilityHalf);
+
+  state_ = 0;
+  std::fill_n(rep_, 4, 0u);
+  range_ = 0xFFFFFFFF;
+  code_ = in[10] << 24 | in[11] << 16 | in[12] << 8 | in[13];
+  in += kHeaderSize;
+  headerRead_ = true;
+  return Outcome::kDone;
+}
+
+// Copies up to limit of the match in progress, within the dictionary.
+uint32_t LzmaDecoder::copyMatch(uint32_t limit) {
+  uint8_t* const dict = dict_.get();
+  uint32_t pos = dictPos_;
+  const uint32_t n = std::min(matchLeft_, limit - pos);
+  uint32_t src = pos - rep_[0] - 1;
+  if (pos <= rep_[0]) src += dictSize_;
+  for (uint32_t i = 0; i < n; ++i) {
+    dict[pos++] = dict[src++];
+    if (src == dictSize_) src = 0;
+  }
+  matchLeft_ -= n;
+  dictPos_ = pos;
+  produced_ += n;
+  return n;
+}
+
+ZipError LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool inputComplete,
+                           uint32_t& inPos, uint8_t* output, uint32_t outputLimit,
+                           uint32_t& outPos) {
+  if (inPos > inputCount || outPos > outputLimit) return zipErrNone;
+  const uint8_t* in = input + inPos;
+  const uint8_t* const end = input + inputCount;
+  Outcome outcome = Outcome::kDone;
+  if (!headerRead_) outcome = readHeader(in, end, inputComplete);
+
+  while (outcome == Outcome::kDone && !finished_ && outPos < outputLimit) {
+    const uint32_t start = dictPos_;
+    uint32_t limit = std::min(dictSize_, start + std::min(outputLimit - outPos, dictSize_));
+    if (!endMarker_) {
+      const uint64_t left = uncompressedSize_ - produced_;
+      if (left == 0) {
+        finished_ = true;
+        break;
+      }
+      if (left < limit - start) limit = start + static_cast<uint32_t>(left);
+    }
+    if (matchLeft_ != 0) copyMatch(limit);
+
+    if (dictPos_ < limit) {
+      RangeDecoder rc{range_, code_, nullptr};
+      uint8_t tail[2 * kInputMargin];
+      const size_t available = static_cast<size_t>(end - in);
+      if (available >= kInputMargin) {
+        rc.in = in;
+        outcome = decode(rc, end - kInputMargin, limit);
+        in = rc.in;
+      } else if (inputComplete) {
+        // The last bytes, padded: a stream that reads into the padding is cut.
+        std::memcpy(tail, in, available);
+        std::memset(tail + available, 0, sizeof tail - available);
+        rc.in = tail;
+        outcome = decode(rc, tail + available, limit);
+        if (rc.in > tail + available) {
+          outcome = Outcome::kError;
+          rc.in = tail + available;
+        }
+        in += rc.in - tail;
+      } else {
+        outcome = Outcome::kStop;
+      }
+      range_ = rc.range;
+      code_ = rc.code;
+    }
+
+    const uint32_t made = dictPos_ - start;
+    std::memcpy(output + outPos, dict_.get() + start, made);
+    outPos += made;
+    if (dictPos_ == dictSize_) {
+      dictPos_ = 0;
+      dictFull_ = true;
+    }
+    if (made == 0 && outcome == Outcome::kDone) break;
+  }
+  if (finished_) in = end;  // whatever follows the data is not looked at
+  inPos = static_cast<uint32_t>(in - input);
+  return outcome == Outcome::kError ? zipErrNotZipFile : zipErrNone;
+}
+
+}  // namespace extractor

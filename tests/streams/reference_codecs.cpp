@@ -1,0 +1,168 @@
+#include "reference_codecs.h"
+
+#include <bzlib.h>
+#include <lzma.h>
+
+#include <algorithm>
+#include <random>
+#include <stdexcept>
+
+namespace extractor::testing {
+
+Bytes bzip2Compress(const Bytes& data, int level) {
+  unsigned size = static_cast<unsigned>(data.size() + data.size() / 50 + 1024);
+  Bytes out(size);
+  char nothing = 0;  // libbz2 refuses a null source, also of no bytes
+  char* source =
+      data.empty() ? &nothing : const_cast<char*>(reinterpret_cast<const char*>(data.data()));
+  if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size, source,
+                               static_cast<unsigned>(data.size()), level, 0, 0) != BZ_OK) {
+    throw std::runtime_error("libbz2 compression failed");
+  }
+  out.resize(size);
+  return out;
+}
+
+std::optional<Bytes> bzip2Reference(const Bytes& stream) {
+  Bytes out;
+  size_t pos = 0;
+  do {
+    bz_stream s = {};
+    if (BZ2_bzDecompressInit(&s, 0, 0) != BZ_OK) return std::nullopt;
+    s.next_in = const_cast<char*>(reinterpret_cast<const char*>(stream.data() + pos));
+    s.avail_in = static_cast<unsigned>(stream.size() - pos);
+    int result = BZ_OK;
+    char buffer[65536];
+    while (result == BZ_OK) {
+      s.next_out = buffer;
+      s.avail_out = sizeof buffer;
+      result = BZ2_bzDecompress(&s);
+      out.insert(out.end(), buffer, buffer + (sizeof buffer - s.avail_out));
+      if (result == BZ_OK && s.avail_in == 0 && s.avail_out != 0) result = BZ_UNEXPECTED_EOF;
+    }
+    pos = stream.size() - s.avail_in;
+    BZ2_bzDecompressEnd(&s);
+    if (result != BZ_STREAM_END) return std::nullopt;
+  } while (pos < stream.size());
+  return out;
+}
+
+Bytes lzmaCompress(const Bytes& data, const LzmaOptions& options) {
+  lzma_options_lzma o;
+  lzma_lzma_preset(&o, static_cast<uint32_t>(options.preset));
+  if (options.lc >= 0) o.lc = static_cast<uint32_t>(options.lc);
+  if (options.lp >= 0) o.lp = static_cast<uint32_t>(options.lp);
+  if (options.pb >= 0) o.pb = static_cast<uint32_t>(options.pb);
+  o.ext_flags = 0;
+  o.ext_size_low = o.ext_size_high = 0;
+  lzma_filter filters[2] = {{options.endMarker ? LZMA_FILTER_LZMA1 : LZMA_FILTER_LZMA1EXT, &o},
+                            {LZMA_VLI_UNKNOWN, nullptr}};
+  Bytes out(data.size() + data.size() / 8 + 1024);
+  lzma_stream s = LZMA_STREAM_INIT;
+  if (lzma_raw_encoder(&s, filters) != LZMA_OK) throw std::runtime_error("liblzma options");
+  s.next_in = data.data();
+  s.avail_in = data.size();
+  s.next_out = out.data() + 9;
+  s.avail_out = out.size() - 9;
+  if (lzma_code(&s, LZMA_FINISH) != LZMA_STREAM_END) throw std::runtime_error("liblzma failed");
+  out.resize(9 + s.total_out);
+  lzma_end(&s);
+  filters[0].id = LZMA_FILTER_LZMA1;
+  out[0] = 9;
+  out[1] = 20;
+  out[2] = 5;
+  out[3] = 0;
+  if (lzma_properties_encode(filters, out.data() + 4) != LZMA_OK) {
+    throw std::runtime_error("liblzma properties");
+  }
+  return out;
+}
+
+std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endMarker) {
+  // The ZIP header names 5 bytes of properties; liblzma sees only them.
+  if (stream.size() < 9 || stream[2] != 5 || stream[3] != 0) return std::nullopt;
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+  if (lzma_properties_decode(filters, nullptr, stream.data() + 4, 5) != LZMA_OK) {
+    return std::nullopt;
+  }
+  auto* o = static_cast<lzma_options_lzma*>(filters[0].options);
+  // As ours: no more dictionary than the entry can use (liblzma would
+  // allocate a stated 4 GiB).
+  o->dict_size = std::min(o->dict_size, std::max<uint32_t>(size, 4096));
+  if (endMarker) {
+    o->ext_size_low = o->ext_size_high = UINT32_MAX;
+  } else {
+    o->ext_size_low = size;
+    o->ext_size_high = 0;
+  }
+  o->ext_flags = 0;
+  lzma_stream s = LZMA_STREAM_INIT;
+  lzma_ret result = lzma_raw_decoder(&s, filters);
+  free(o);
+  if (result != LZMA_OK) return std::nullopt;
+  Bytes out;
+  s.next_in = stream.data() + 9;
+  s.avail_in = stream.size() - 9;
+  uint8_t buffer[65536];
+  while (result == LZMA_OK) {
+    s.next_out = buffer;
+    s.avail_out = sizeof buffer;
+    result = lzma_code(&s, LZMA_FINISH);
+    out.insert(out.end(), buffer, buffer + (sizeof buffer - s.avail_out));
+    if (out.size() > (size_t{64} << 20)) result = LZMA_DATA_ERROR;
+  }
+  lzma_end(&s);
+  if (result != LZMA_STREAM_END) return std::nullopt;
+  return out;
+}
+
+Bytes randomBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(size);
+  for (auto& x : b) x = static_cast<uint8_t>(rng());
+  return b;
+}
+
+Bytes textBytes(size_t size, uint32_t seed) {
+  static const char* const kWords[] = {"the",  "block", "stream",  "of", "and",    "a",
+                                       "dict", "range", "match",   "is", "symbol", "run",
+                                       "tree", "code",  "literal", "end"};
+  std::mt19937 rng(seed);
+  std::string s;
+  while (s.size() < size) {
+    s += kWords[rng() % 16];
+    s += rng() % 9 ? " " : rng() % 2 ? ".\n" : std::to_string(rng() % 1000) + ", ";
+  }
+  return Bytes(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+Bytes binaryBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(size);
+  for (size_t i = 0; i < size; ++i) {
+    b[i] =
+        i % 16 < 4 ? static_cast<uint8_t>(i >> 8) : static_cast<uint8_t>(rng() % (1 + i % 7 * 40));
+  }
+  return b;
+}
+
+Bytes runBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b;
+  while (b.size() < size) {
+    const size_t length = rng() % 4 == 0 ? rng() % 5000 : rng() % 8;
+    b.insert(b.end(), std::min(length, size - b.size()), static_cast<uint8_t>(rng() % 3));
+  }
+  return b;
+}
+
+std::vector<DataCase> dataCases() {
+  return {{"empty", {}},
+          {"one byte", {'x'}},
+          {"random", randomBytes(200000, 1)},
+          {"text", textBytes(1300000, 2)},
+          {"binary", binaryBytes(400000, 3)},
+          {"runs", runBytes(1500000, 4)}};
+}
+
+}  // namespace extractor::testing

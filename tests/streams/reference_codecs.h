@@ -1,0 +1,41 @@
+// libbz2 and liblzma as oracles: streams as ZIP entries hold them, and the
+// libraries' own reading of a stream.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace extractor::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes bzip2Compress(const Bytes& data, int level);
+// Every stream of the input, as libbz2 reads concatenated streams;
+// nothing when libbz2 finds an error or the input ends early.
+std::optional<Bytes> bzip2Reference(const Bytes& stream);
+
+struct LzmaOptions {
+  int preset = 6;
+  bool endMarker = true;
+  int lc = -1, lp = -1, pb = -1;  // -1: the preset's
+};
+// The ZIP form: version, properties size, properties, range-coded data.
+Bytes lzmaCompress(const Bytes& data, const LzmaOptions& options);
+// liblzma's reading of a ZIP-form stream of `size` bytes.
+std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endMarker);
+
+// Test data of several kinds.
+Bytes randomBytes(size_t size, uint32_t seed);
+Bytes textBytes(size_t size, uint32_t seed);
+Bytes binaryBytes(size_t size, uint32_t seed);
+Bytes runBytes(size_t size, uint32_t seed);  // long runs of single bytes
+
+struct DataCase {
+  std::string name;
+  Bytes data;
+};
+std::vector<DataCase> dataCases();
+
+}  // namespace extractor::testing
