@@ -182,7 +182,8 @@ TEST_F(ExtractTest, EntriesWithoutDataReadNothing) {
 TEST_F(ExtractTest, UnknownMethodFailsAndRemovesThePartialFile) {
   ZipBuilder b;
   b.entries.push_back(storedEntry("first.txt", bytesOf("first")));
-  BuiltEntry xz = storedEntry("xz.bin", bytesOf("\xFD" "7zXZ"));
+  BuiltEntry xz = storedEntry("xz.bin", bytesOf("\xFD"
+                                                "7zXZ"));
   xz.method = 95;
   b.entries.push_back(xz);
   b.entries.push_back(storedEntry("never.txt", bytesOf("never")));
