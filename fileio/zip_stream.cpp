@@ -146,6 +146,7 @@ int32_t ZipStream::SizeQuery(uint64_t& size) const {
 // end of the file are left alone, as a plain read leaves them.
 bool ZipStream::readAhead(uint8_t* out, uint32_t count, bool wait) {
   if (count > kReadAheadSize / 2) return false;
+  if (count == 0) return true;  // out may be null then
   knowSize();
   if (position_ >= fileSize_) return true;
   uint64_t end = std::min(position_ + count, fileSize_);

@@ -271,18 +271,22 @@ def browse_cancel(harness):
     return case
 
 
+MIXED = {"a.txt": b"first\n" * 3000, "sub/b.bin": bytes(range(256)) * 100}
 SUCCESS_VARIANTS = [
-    # label, files, folder entries, entry count, offsets adjusted
-    ("three", {"a.txt": b"first\n" * 3000, "sub/b.bin": bytes(range(256)) * 100}, ["sub/"], 3, True),
-    ("one", {"only.txt": b"the one entry\n" * 100}, [], 1, True),
+    # label, files, folder entries, entry count, offsets adjusted, method
+    ("three", MIXED, ["sub/"], 3, True, zipfile.ZIP_DEFLATED),
+    ("one", {"only.txt": b"the one entry\n" * 100}, [], 1, True, zipfile.ZIP_DEFLATED),
     # cat extractor.exe files.zip > setup.exe, without zip -A.
-    ("appended", {"a.txt": b"appended\n" * 2000, "sub/b.bin": bytes(range(256)) * 64}, [], 2, False),
+    ("appended", MIXED, [], 2, False, zipfile.ZIP_DEFLATED),
+    ("bzip2", MIXED, [], 2, True, zipfile.ZIP_BZIP2),
+    ("lzma", MIXED, [], 2, True, zipfile.ZIP_LZMA),
 ]
 
 
-def success(harness, label, files, folders, count, adjusted):
+def success(harness, label, files, folders, count, adjusted, method):
     case = Case(harness, "success-" + label)
-    program = case.program(harness.zipped("success-" + label, files, folders, adjusted=adjusted))
+    program = case.program(
+        harness.zipped("success-" + label, files, folders, method, adjusted=adjusted))
     # An Abort before any Unzip must leave no trace on the run.
     steps = opening(program) + [step("click", ABORT)] + unzip_into(case.destination) + [
         step("wait-text", STATUS, success_text(count), RUN_MS), step("progress", BAR, 0),
