@@ -73,6 +73,7 @@ void Sha1::reset() {
 }
 
 void Sha1::update(const uint8_t* data, size_t size) {
+  if (size == 0) return;  // data may be null then
   length_ += size;
   if (used_ > 0) {
     size_t take = kSha1BlockSize - used_;
