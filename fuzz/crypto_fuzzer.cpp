@@ -213,7 +213,7 @@ void traditionalHeaderCheck(fuzz::FuzzInput& input) {
     dialogs++;
   }
   ZipCryptKeys keys;
-  uint32_t length = static_cast<uint32_t>(data.size());
+  uint64_t length = data.size();
   uint8_t scratch[kCryptHeaderSize];
   int32_t result = CheckTraditionalPassword(c.entry, keys, length, scratch);
   require(result == expected);
