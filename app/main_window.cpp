@@ -32,7 +32,7 @@ HFONT createFont(int weight, int dpi) {
 
 enum class Font { None, Normal, Bold };
 
-struct ControlSpec {
+struct ControlTemplate {
   const wchar_t* className;
   const wchar_t* text;
   int id;
@@ -43,7 +43,7 @@ struct ControlSpec {
 
 // The controls in the order they are made. The six a user works are tab
 // stops; Unzip is the default button, which Enter presses.
-const ControlSpec kControls[kControlCount] = {
+const ControlTemplate kControls[kControlCount] = {
     {L"STATIC", kInstruction, 0, 0, 0, Font::Bold},
     {L"BUTTON", L"Unzip", IDC_UNZIP, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, Font::Normal},
     {L"BUTTON", L"Abort", IDC_ABORT, BS_PUSHBUTTON | WS_TABSTOP, 0, Font::Normal},
@@ -125,14 +125,14 @@ void createControls(HWND window) {
   RECT places[kControlCount];
   placesFor(clientWidth(window), shell.dpi, places);
   for (int i = 0; i < kControlCount; i++) {
-    const ControlSpec& spec = kControls[i];
+    const ControlTemplate& model = kControls[i];
     const RECT& at = places[i];
     HWND control = CreateWindowExW(
-        spec.extendedStyle, spec.className, i == kEdit ? destination : spec.text,
-        WS_CHILD | WS_VISIBLE | spec.style, at.left, at.top, at.right, at.bottom, window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), shell.instance, nullptr);
-    if (control && spec.font != Font::None)
-      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(spec.font)), TRUE);
+        model.extendedStyle, model.className, i == kEdit ? destination : model.text,
+        WS_CHILD | WS_VISIBLE | model.style, at.left, at.top, at.right, at.bottom, window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(model.id)), shell.instance, nullptr);
+    if (control && model.font != Font::None)
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(model.font)), TRUE);
     shell.controls[i] = control;
   }
   shell.instructionLabel = shell.controls[0];
