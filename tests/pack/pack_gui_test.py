@@ -83,8 +83,8 @@ def main():
         print("SKIP: Xvfb is not installed")
         return SKIPPED
     os.environ["TZ"] = "UTC"  # the extractor takes the stored local time as UTC
-    # A desktop of its own, apart from the other window tests that may run
-    # in the same Wine prefix at the same time.
+    # A desktop of its own: the other window tests' screenshots never show
+    # this one's windows.
     gui_session.DESKTOP = "extractor-pack-gui,800x600"
     work = tempfile.mkdtemp(prefix="extractor-pack-gui-")
     failed = 0
