@@ -154,6 +154,7 @@ Error Packer::addCompressed(const Input& input, const EntryData& data, Spool& sp
   if (cipher.failure()) return cipher.failure();
   fields.flags |= cipher.flags() | data.flags;
   fields.method = cipher.method(data.method);
+  fields.version = neededVersion(data.method, fields.method);
   fields.crc = cipher.crc(data.crc);
   fields.uncompressedSize = data.size;
   fields.compressedSize = cipher.storedSize(data.packedSize);

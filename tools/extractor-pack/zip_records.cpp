@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "crypto/winzip_aes.h"
+
 namespace extractor::pack {
 namespace {
 
@@ -10,9 +12,7 @@ constexpr uint32_t kCentralSignature = 0x02014b50;
 constexpr uint32_t kEndSignature = 0x06054b50;
 constexpr uint32_t kZip64EndSignature = 0x06064b50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
-// Made by and needed: version 2.0 of the format, FAT attributes; 4.5 for
-// an entry or archive with ZIP64 records.
-constexpr uint16_t kVersion = 20;
+// An entry or archive with ZIP64 records needs version 4.5 of the format.
 constexpr uint16_t kZip64Version = 45;
 
 uint32_t field32(uint64_t value) {
@@ -47,13 +47,18 @@ bool forEachField(const uint8_t* extra, size_t size, Use use) {
 
 }  // namespace
 
+uint16_t neededVersion(uint16_t packed, uint16_t stored) {
+  uint16_t version = packed == 12 ? 46 : packed == 14 ? 63 : 20;
+  return stored == kWinZipAesMethod ? std::max<uint16_t>(version, 51) : version;
+}
+
 std::vector<uint8_t> localHeader(const EntryFields& fields) {
   // The local ZIP64 field holds both sizes or is absent.
   bool zip64 = exceeds32(fields.uncompressedSize) || exceeds32(fields.compressedSize);
   std::vector<uint8_t> out;
   out.reserve(kLocalHeaderSize + fields.name.size() + 20 + fields.localExtra.size());
   put32(out, kLocalSignature);
-  put16(out, zip64 ? kZip64Version : kVersion);
+  put16(out, zip64 ? std::max(kZip64Version, fields.version) : fields.version);
   put16(out, fields.flags);
   put16(out, fields.method);
   put16(out, fields.dosTime);
@@ -77,8 +82,8 @@ CentralEntry centralEntry(const EntryFields& fields) {
   CentralEntry entry;
   std::vector<uint8_t>& out = entry.fixed;
   put32(out, kCentralSignature);
-  put16(out, kVersion);
-  put16(out, kVersion);
+  put16(out, fields.version);  // made by, with FAT attributes
+  put16(out, fields.version);
   put16(out, fields.flags);
   put16(out, fields.method);
   put16(out, fields.dosTime);

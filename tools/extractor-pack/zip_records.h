@@ -44,6 +44,7 @@ inline bool exceeds32(uint64_t value) {
 struct EntryFields {
   uint16_t flags = 0;
   uint16_t method = kStored;
+  uint16_t version = 20;  // needed to extract, and made by
   uint16_t dosTime = 0;
   uint16_t dosDate = 0;
   uint32_t crc = 0;
@@ -54,6 +55,10 @@ struct EntryFields {
   std::vector<uint8_t> localExtra;    // likewise
   uint32_t externalAttributes = 0;
 };
+
+// The format version an entry needs: packed is the compression method,
+// stored the one the headers name (WinZip AES names its own).
+uint16_t neededVersion(uint16_t packed, uint16_t stored);
 
 // With a ZIP64 extra field holding both sizes when either needs it.
 std::vector<uint8_t> localHeader(const EntryFields& fields);
