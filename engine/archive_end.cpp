@@ -4,18 +4,10 @@
 #include <vector>
 
 #include "engine/little_endian.h"
+#include "engine/zip_format.h"
 
 namespace extractor {
 namespace {
-
-constexpr uint32_t kEndRecordSignature = 0x06054b50;
-constexpr uint32_t kZip64EndSignature = 0x06064b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr uint32_t kEndRecordSize = 22;
-constexpr uint32_t kZip64EndSize = 56;
-constexpr uint32_t kZip64LocatorSize = 20;
-// The longest comment and the record.
-constexpr uint32_t kTailWindow = 65535 + kEndRecordSize;
 
 // The highest record start in the window; a file that is nothing but an
 // end record (an empty archive) has it at position 0.
@@ -48,7 +40,7 @@ bool readZip64End(ZipStream& archive, uint64_t at, uint64_t locatorAt, ArchiveEn
 }  // namespace
 
 bool FindArchiveEnd(ZipStream& archive, uint64_t fileSize, ArchiveEnd& end) {
-  uint32_t w = static_cast<uint32_t>(std::min<uint64_t>(fileSize, kTailWindow));
+  uint32_t w = static_cast<uint32_t>(std::min<uint64_t>(fileSize, kEndRecordWindow));
   std::vector<uint8_t> window(w, 0);
   archive.Seek(static_cast<int64_t>(fileSize - w));
   archive.Read(window.data(), w);

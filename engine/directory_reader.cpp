@@ -14,17 +14,13 @@
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
 #include "engine/zip.h"
+#include "engine/zip_format.h"
 #include "engine/zone_mark.h"
 #include "platform/zone.h"
 
 namespace extractor {
 namespace {
 
-constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
-constexpr uint32_t kCentralHeaderSize = 46;
-constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint16_t kZip64ExtraId = 0x0001;
-constexpr uint16_t kEncryptedFlag = 1;
 constexpr uint32_t kSaturated32 = 0xFFFFFFFF;
 constexpr uint16_t kSaturated16 = 0xFFFF;
 constexpr uint32_t kDosDirectoryAttribute = 0x10;

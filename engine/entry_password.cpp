@@ -8,12 +8,11 @@
 #include "engine/report_error.h"
 #include "engine/utf8.h"
 #include "engine/zip.h"
+#include "engine/zip_format.h"
 #include "platform/text.h"
 
 namespace extractor {
 namespace {
-
-constexpr uint16_t kDataDescriptorFlag = 1 << 3;
 
 std::string passwordBytes(const std::optional<std::u16string>& password) {
   if (!password) return {};

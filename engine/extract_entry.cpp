@@ -14,6 +14,7 @@
 #include "engine/report_error.h"
 #include "engine/volumes.h"
 #include "engine/zip.h"
+#include "engine/zip_format.h"
 #include "platform/zone.h"
 
 namespace extractor {
@@ -21,8 +22,6 @@ namespace {
 
 // Room for the larger window, Deflate64's.
 constexpr uint32_t kHistory = windowSize(InflateFormat::kDeflate64);
-constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 // The history, and the room the decoder may write beyond its limit.
 constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 // The input buffer's size in usable windows.

@@ -4,23 +4,11 @@
 #include <system_error>
 
 #include "engine/little_endian.h"
+#include "engine/zip_format.h"
 
 namespace fs = std::filesystem;
 
 namespace extractor::pack {
-namespace {
-
-constexpr uint32_t kEndSignature = 0x06054b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr uint32_t kZip64EndSignature = 0x06064b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr uint32_t kLocalSignature = 0x04034b50;
-constexpr uint32_t kDescriptorSignature = 0x08074b50;
-constexpr size_t kEndSize = 22;
-constexpr size_t kTail = 65535 + kEndSize;
-constexpr uint16_t kDescriptorFlag = 1 << 3;
-
-}  // namespace
 
 Error SourceZip::readAt(uint64_t offset, uint8_t* buffer, size_t size) {
   if (offset > fileSize_ || size > fileSize_ - offset) {
@@ -41,17 +29,17 @@ Error SourceZip::open(const fs::path& path) {
   file_.open(path, std::ios::binary);
   if (error || !file_) return "cannot read " + path.u8string();
   std::string notZip = path.u8string() + " is not a ZIP archive";
-  if (fileSize_ < kEndSize) return notZip;
+  if (fileSize_ < kEndRecordSize) return notZip;
 
-  size_t window = static_cast<size_t>(std::min<uint64_t>(fileSize_, kTail));
+  size_t window = static_cast<size_t>(std::min<uint64_t>(fileSize_, kEndRecordWindow));
   std::vector<uint8_t> tail(window);
   if (Error e = readAt(fileSize_ - window, tail.data(), window)) return e;
   // The record whose comment reaches exactly to the end, else the last one.
   long found = -1;
-  for (long p = static_cast<long>(window - kEndSize); p >= 0; p--) {
-    if (load32(&tail[p]) != kEndSignature) continue;
+  for (long p = static_cast<long>(window - kEndRecordSize); p >= 0; p--) {
+    if (load32(&tail[p]) != kEndRecordSignature) continue;
     if (found < 0) found = p;
-    if (p + kEndSize + load16(&tail[p + 20]) == window) {
+    if (static_cast<size_t>(p) + kEndRecordSize + load16(&tail[p + 20]) == window) {
       found = p;
       break;
     }
@@ -82,11 +70,12 @@ Error SourceZip::open(const fs::path& path) {
   std::vector<uint8_t> directory(static_cast<size_t>(directorySize));
   if (Error e = readAt(directoryEnd_ - directorySize, directory.data(), directory.size())) return e;
   for (size_t p = 0; p < directory.size();) {
-    if (directory.size() - p < 46 || load32(&directory[p]) != kCentralSignature) {
+    if (directory.size() - p < kCentralHeaderSize ||
+        load32(&directory[p]) != kCentralHeaderSignature) {
       return path.u8string() + " is damaged: its directory ends early";
     }
-    size_t length =
-        46u + load16(&directory[p + 28]) + load16(&directory[p + 30]) + load16(&directory[p + 32]);
+    size_t length = kCentralHeaderSize + load16(&directory[p + 28]) + load16(&directory[p + 30]) +
+                    load16(&directory[p + 32]);
     if (length > directory.size() - p)
       return path.u8string() + " is damaged: its directory ends early";
     if (Error e = readEntry(&directory[p], length, shift)) return e;
@@ -106,9 +95,9 @@ std::string SourceZip::severalVolumes() const {
 Error SourceZip::findZip64Directory(const uint8_t* locator, uint64_t locatorPosition,
                                     uint64_t& count, uint64_t& size, uint64_t& start) {
   if (load32(locator + 4) != 0 || load32(locator + 16) > 1) return severalVolumes();
-  uint8_t record[kZip64EndRecordSize];
-  uint64_t position = locatorPosition - kZip64EndRecordSize;
-  bool found = locatorPosition >= kZip64EndRecordSize && !readAt(position, record, sizeof record) &&
+  uint8_t record[kZip64EndSize];
+  uint64_t position = locatorPosition - kZip64EndSize;
+  bool found = locatorPosition >= kZip64EndSize && !readAt(position, record, sizeof record) &&
                load32(record) == kZip64EndSignature;
   if (!found) {
     position = load64(locator + 8);
@@ -130,7 +119,7 @@ Error SourceZip::readZip64Values(const uint8_t* central, const std::string& name
                                  uint64_t& uncompressed, uint64_t& compressed,
                                  uint64_t& offset) const {
   uint16_t nameLength = load16(central + 28);
-  const uint8_t* extra = central + 46 + nameLength;
+  const uint8_t* extra = central + kCentralHeaderSize + nameLength;
   const uint8_t* field = nullptr;
   uint16_t length = 0;
   bool present = findZip64Field(extra, load16(central + 30), field, length);
@@ -151,13 +140,13 @@ Error SourceZip::readEntry(const uint8_t* central, size_t size, int64_t shift) {
   uint16_t flags = load16(central + 8);
   uint16_t nameLength = load16(central + 28);
   uint16_t extraLength = load16(central + 30);
-  const uint8_t* extra = central + 46 + nameLength;
-  entry.name.assign(reinterpret_cast<const char*>(central + 46), nameLength);
+  const uint8_t* extra = central + kCentralHeaderSize + nameLength;
+  entry.name.assign(reinterpret_cast<const char*>(central + kCentralHeaderSize), nameLength);
   uint64_t compressed = load32(central + 20);
   uint64_t uncompressed = load32(central + 24);
   uint64_t offset = load32(central + 42);
   if (Error e = readZip64Values(central, entry.name, uncompressed, compressed, offset)) return e;
-  entry.central.fixed.assign(central, central + 46);
+  entry.central.fixed.assign(central, central + kCentralHeaderSize);
   entry.central.name = entry.name;
   entry.central.extra = withoutZip64(extra, extraLength);
   entry.central.comment.assign(extra + extraLength, central + size);
@@ -167,7 +156,7 @@ Error SourceZip::readEntry(const uint8_t* central, size_t size, int64_t shift) {
   entry.localOffset = static_cast<uint64_t>(static_cast<int64_t>(offset) + shift);
   uint8_t local[30];
   if (Error e = readAt(entry.localOffset, local, sizeof local)) return e;
-  if (load32(local) != kLocalSignature) {
+  if (load32(local) != kLocalHeaderSignature) {
     return path_.u8string() + " is damaged: no local header for " + entry.name;
   }
   uint32_t localHead = 30u + load16(local + 26) + load16(local + 28);
@@ -177,7 +166,7 @@ Error SourceZip::readEntry(const uint8_t* central, size_t size, int64_t shift) {
     return path_.u8string() + " is damaged: the data of " + entry.name + " run past its end";
   }
   uint64_t copy = uint64_t{localHead} + compressed;
-  if (flags & kDescriptorFlag) {
+  if (flags & kDataDescriptorFlag) {
     // Behind an entry whose local header has a ZIP64 field, the
     // descriptor's sizes take 8 bytes each.
     std::vector<uint8_t> localExtra(load16(local + 28));
@@ -190,7 +179,7 @@ Error SourceZip::readEntry(const uint8_t* central, size_t size, int64_t shift) {
     bool wide = findZip64Field(localExtra.data(), localExtra.size(), field, length);
     uint8_t descriptor[4] = {};
     if (Error e = readAt(entry.localOffset + copy, descriptor, 4)) return e;
-    copy += (load32(descriptor) == kDescriptorSignature ? 4 : 0) + (wide ? 20 : 12);
+    copy += (load32(descriptor) == kDataDescriptorSignature ? 4 : 0) + (wide ? 20 : 12);
   }
   if (entry.localOffset + copy > fileSize_) {
     return path_.u8string() + " is damaged: the data of " + entry.name + " run past its end";

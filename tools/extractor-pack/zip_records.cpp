@@ -3,15 +3,11 @@
 #include <algorithm>
 
 #include "crypto/winzip_aes.h"
+#include "engine/zip_format.h"
 
 namespace extractor::pack {
 namespace {
 
-constexpr uint32_t kLocalSignature = 0x04034b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr uint32_t kEndSignature = 0x06054b50;
-constexpr uint32_t kZip64EndSignature = 0x06064b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
 // An entry or archive with ZIP64 records needs version 4.5 of the format.
 constexpr uint16_t kZip64Version = 45;
 
@@ -57,7 +53,7 @@ std::vector<uint8_t> localHeader(const EntryFields& fields) {
   bool zip64 = exceeds32(fields.uncompressedSize) || exceeds32(fields.compressedSize);
   std::vector<uint8_t> out;
   out.reserve(kLocalHeaderSize + fields.name.size() + 20 + fields.localExtra.size());
-  put32(out, kLocalSignature);
+  put32(out, kLocalHeaderSignature);
   put16(out, zip64 ? std::max(kZip64Version, fields.version) : fields.version);
   put16(out, fields.flags);
   put16(out, fields.method);
@@ -81,7 +77,7 @@ std::vector<uint8_t> localHeader(const EntryFields& fields) {
 CentralEntry centralEntry(const EntryFields& fields) {
   CentralEntry entry;
   std::vector<uint8_t>& out = entry.fixed;
-  put32(out, kCentralSignature);
+  put32(out, kCentralHeaderSignature);
   put16(out, fields.version);  // made by, with FAT attributes
   put16(out, fields.version);
   put16(out, fields.flags);
@@ -176,7 +172,7 @@ bool endNeedsZip64(const EndRecord& record) {
 }
 
 uint32_t endRecordsSize(const EndRecord& record) {
-  return kEndRecordSize + (endNeedsZip64(record) ? kZip64EndRecordSize + kZip64LocatorSize : 0);
+  return kEndRecordSize + (endNeedsZip64(record) ? kZip64EndSize + kZip64LocatorSize : 0);
 }
 
 std::vector<uint8_t> endRecords(const EndRecord& record) {
@@ -185,7 +181,7 @@ std::vector<uint8_t> endRecords(const EndRecord& record) {
   if (zip64) {
     uint64_t zip64End = record.directoryOffset + record.directorySize;
     put32(out, kZip64EndSignature);
-    put64(out, kZip64EndRecordSize - 12);  // what follows this field
+    put64(out, kZip64EndSize - 12);  // what follows this field
     put16(out, kZip64Version);
     put16(out, kZip64Version);
     put32(out, record.thisDisk);
@@ -203,7 +199,7 @@ std::vector<uint8_t> endRecords(const EndRecord& record) {
   // keep theirs.
   uint16_t entries = record.entries >= kZip64CountMarker ? kZip64CountMarker
                                                          : static_cast<uint16_t>(record.entries);
-  put32(out, kEndSignature);
+  put32(out, kEndRecordSignature);
   put16(out, record.thisDisk);
   put16(out, record.directoryDisk);
   put16(out, entries);

@@ -9,17 +9,10 @@
 #include <vector>
 
 #include "engine/little_endian.h"
+#include "engine/zip_format.h"
 
 namespace extractor::pack {
 
-constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint32_t kCentralHeaderSize = 46;
-constexpr uint32_t kEndRecordSize = 22;
-constexpr uint32_t kZip64EndRecordSize = 56;
-constexpr uint32_t kZip64LocatorSize = 20;
-constexpr uint16_t kZip64ExtraId = 0x0001;
-constexpr uint16_t kEncryptedFlag = 1 << 0;
-constexpr uint16_t kUtf8NameFlag = 1 << 11;
 constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
 // A 32-bit size or offset field holding this says the value is in the
