@@ -37,6 +37,16 @@ bool Bzip2Decoder::startOutput() {
   return true;
 }
 
+// Blocks of the old randomised kind flip the bits of bytes spaced as the
+// table says.
+bool Bzip2Decoder::randomBit() {
+  if (randomGap_ == 0) {
+    randomGap_ = bzip2::kRandomGaps[randomIndex_];
+    randomIndex_ = (randomIndex_ + 1) & 511;
+  }
+  return --randomGap_ == 1;
+}
+
 uint8_t* Bzip2Decoder::writeOutput(uint8_t* out, uint8_t* const end) {
   const uint32_t* const links = links_.get();
   uint32_t crc = blockCrc_;
@@ -44,6 +54,7 @@ uint8_t* Bzip2Decoder::writeOutput(uint8_t* out, uint8_t* const end) {
   uint32_t left = bytesLeft_;
   uint8_t last = lastByte_;
   unsigned same = sameCount_;
+  const bool randomised = randomised_;
   for (;;) {
     if (repeatLeft_ != 0) {
       const uint32_t n = static_cast<uint32_t>(std::min<size_t>(repeatLeft_, end - out));
@@ -54,44 +65,22 @@ uint8_t* Bzip2Decoder::writeOutput(uint8_t* out, uint8_t* const end) {
       if (repeatLeft_ != 0) break;
     }
     if (left == 0 || out == end) break;
-    if (!randomised_) {
-      // The common case: no count is pending and the area has room.
-      while (left != 0 && out != end) {
-        const uint32_t link = links[next];
-        const uint8_t byte = static_cast<uint8_t>(link);
-        next = link >> 8;
-        left--;
-        if (same == 4) {
-          repeatLeft_ = byte;
-          same = 0;
-          break;
-        }
-        same = (same != 0 && byte == last) ? same + 1 : 1;
-        last = byte;
-        *out++ = byte;
-        crc = blockCrcByte(crc, byte);
+    while (left != 0 && out != end) {
+      const uint32_t link = links[next];
+      uint8_t byte = static_cast<uint8_t>(link);
+      next = link >> 8;
+      left--;
+      if (randomised && randomBit()) byte ^= 1;
+      if (same == 4) {
+        repeatLeft_ = byte;
+        same = 0;
+        break;
       }
-      continue;
+      same = (same != 0 && byte == last) ? same + 1 : 1;
+      last = byte;
+      *out++ = byte;
+      crc = blockCrcByte(crc, byte);
     }
-    const uint32_t link = links[next];
-    uint8_t byte = static_cast<uint8_t>(link);
-    next = link >> 8;
-    left--;
-    if (randomGap_ == 0) {
-      randomGap_ = bzip2::kRandomGaps[randomIndex_];
-      randomIndex_ = (randomIndex_ + 1) & 511;
-    }
-    randomGap_--;
-    if (randomGap_ == 1) byte ^= 1;
-    if (same == 4) {
-      repeatLeft_ = byte;
-      same = 0;
-      continue;
-    }
-    same = (same != 0 && byte == last) ? same + 1 : 1;
-    last = byte;
-    *out++ = byte;
-    crc = blockCrcByte(crc, byte);
   }
   blockCrc_ = crc;
   next_ = next;

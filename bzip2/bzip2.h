@@ -45,6 +45,7 @@ class Bzip2Decoder {
   Outcome readSymbols(bool complete);
   bool startOutput();
   uint8_t* writeOutput(uint8_t* out, uint8_t* end);
+  bool randomBit();
   bool endBlock();
 
   Phase phase_ = Phase::kStreamHeader;

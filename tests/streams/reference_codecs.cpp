@@ -23,7 +23,7 @@ Bytes bzip2Compress(const Bytes& data, int level) {
   return out;
 }
 
-std::optional<Bytes> bzip2Reference(const Bytes& stream) {
+std::optional<Bytes> bzip2Reference(const Bytes& stream, Bytes* partial) {
   Bytes out;
   size_t pos = 0;
   do {
@@ -42,6 +42,7 @@ std::optional<Bytes> bzip2Reference(const Bytes& stream) {
     }
     pos = stream.size() - s.avail_in;
     BZ2_bzDecompressEnd(&s);
+    if (partial) *partial = out;
     if (result != BZ_STREAM_END) return std::nullopt;
   } while (pos < stream.size());
   return out;

@@ -13,8 +13,9 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes bzip2Compress(const Bytes& data, int level);
 // Every stream of the input, as libbz2 reads concatenated streams;
-// nothing when libbz2 finds an error or the input ends early.
-std::optional<Bytes> bzip2Reference(const Bytes& stream);
+// nothing when libbz2 finds an error or the input ends early. partial, when
+// given, receives what libbz2 wrote either way.
+std::optional<Bytes> bzip2Reference(const Bytes& stream, Bytes* partial = nullptr);
 
 struct LzmaOptions {
   int preset = 6;
