@@ -22,7 +22,7 @@ TEST(Lzma, EveryPresetWithAndWithoutEndMarker) {
   LzmaDecoder decoder;
   for (const DataCase& c : dataCases()) {
     for (int preset = 0; preset <= 9; ++preset) {
-      if (c.data.size() > 300000 && preset % 3 != 0) continue;
+      if (c.data.size() > 300000 && (preset % 3 != 0 || preset == 9)) continue;
       for (bool endMarker : {true, false}) {
         const Bytes stream = lzmaCompress(c.data, {preset, endMarker});
         const uint32_t size = static_cast<uint32_t>(c.data.size());
@@ -65,7 +65,8 @@ TEST(Lzma, CutStreamsEndWithAnError) {
     const Bytes stream = lzmaCompress(data, {6, endMarker});
     for (size_t cut = 0; cut < stream.size(); cut += cut < 4096 ? 1 : 997) {
       Decoded got = decodeLzma(decoder, Bytes(stream.begin(), stream.begin() + cut),
-                               static_cast<uint32_t>(data.size()), endMarker, cut % 2 ? 1500 : 0);
+                               static_cast<uint32_t>(data.size()), endMarker, cut % 2 ? 1500 : 0,
+                               1 << 16);
       ASSERT_FALSE(got.ok() && got.output.size() == data.size()) << "cut at " << cut;
     }
   }
