@@ -59,7 +59,7 @@ LzmaDecoder::Outcome LzmaDecoder::readHeader(const uint8_t*& in, const uint8_t* 
       std::max<uint64_t>(std::min<uint64_t>(statedDictionary, uncompressedSize_), kMinDictionary));
   if (want > dictCapacity_) {
     dict_.reset();
-    dict_.reset(new (std::nothrow) uint8_t[want]);
+    dict_.reset(new (std::nothrow) uint8_t[want + kCopySlack]);
     dictCapacity_ = dict_ ? want : 0;
     if (!dict_) return Outcome::kError;
   }

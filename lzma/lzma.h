@@ -18,6 +18,9 @@ struct Model;
 
 class LzmaDecoder {
  public:
+  // Bytes allocated behind the dictionary's end, for copies in words.
+  static constexpr uint32_t kCopySlack = 8;
+
   LzmaDecoder();
   ~LzmaDecoder();
   LzmaDecoder(const LzmaDecoder&) = delete;

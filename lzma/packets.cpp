@@ -49,21 +49,23 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
   uint32_t pos = dictPos_;
   const uint32_t start = pos;
   const bool full = dictFull_;
-  uint32_t total = static_cast<uint32_t>(produced_);  // for the low bits only
+  // Bytes decoded before pos, less pos: their low bits select the
+  // probabilities by position.
+  const uint32_t totalLessPos = static_cast<uint32_t>(produced_) - pos;
   unsigned state = state_;
   uint32_t rep0 = rep_[0], rep1 = rep_[1], rep2 = rep_[2], rep3 = rep_[3];
   Outcome outcome = Outcome::kDone;
+  unsigned previous = pos != 0 ? dict[pos - 1] : full ? dict[dictSize - 1] : 0;
 
   while (pos < dictLimit && rc.in <= inLimit) {
+    const uint32_t total = pos + totalLessPos;
     const unsigned posState = total & posMask;
     if (!rc.bit(m.isMatch[state << 4 | posState])) {
-      const unsigned previous = pos != 0 ? dict[pos - 1] : full ? dict[dictSize - 1] : 0;
       Probability* probs = literals + lzma::kLiteralCoderSize * (((total & literalPosMask) << lc) +
                                                                  (previous >> (8 - lc)));
       unsigned symbol = 1;
       if (state < 7) {
-#pragma GCC unroll 8
-        for (int i = 0; i < 8; ++i) symbol = symbol << 1 | rc.bit(probs[symbol]);
+        symbol = rc.tree(probs, 8);
       } else {
         // After a match the byte at rep0 predicts the literal bit by bit:
         // its bits select the probabilities (0x100 + bit * 0x100) until the
@@ -82,14 +84,16 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
           offset &= bit ? matchBit : ~matchBit;
         }
       }
-      dict[pos++] = static_cast<uint8_t>(symbol);
-      total++;
+      previous = symbol & 0xFF;
+      dict[pos++] = static_cast<uint8_t>(previous);
       state = state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
       continue;
     }
 
-    unsigned length;
-    if (rc.bit(m.isRep[state])) {
+    // One call of each decoder below: inlined, they keep the range decoder
+    // in registers.
+    const bool isRep = rc.bit(m.isRep[state]);
+    if (isRep) {
       if (pos == 0 && !full) {
         outcome = Outcome::kError;
         break;
@@ -99,8 +103,8 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
           // One byte from rep0.
           uint32_t src = pos - rep0 - 1;
           if (pos <= rep0) src += dictSize;
-          dict[pos++] = dict[src];
-          total++;
+          previous = dict[src];
+          dict[pos++] = static_cast<uint8_t>(previous);
           state = state < 7 ? 9 : 11;
           continue;
         }
@@ -120,13 +124,14 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
         rep1 = rep0;
         rep0 = distance;
       }
-      length = decodeLength(rc, m.repLength, posState);
       state = state < 7 ? 8 : 11;
     } else {
       rep3 = rep2;
       rep2 = rep1;
       rep1 = rep0;
-      length = decodeLength(rc, m.matchLength, posState);
+    }
+    const unsigned length = decodeLength(rc, isRep ? m.repLength : m.matchLength, posState);
+    if (!isRep) {
       state = state < 7 ? 7 : 10;
       rep0 = decodeDistance(rc, m, length);
       if (rep0 == lzma::kEndMarkerDistance) {
@@ -146,7 +151,12 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
     if (pos <= rep0) src += dictSize;
     uint8_t* const to = dict + pos;
     const uint8_t* const from = dict + src;
-    if (src < pos && pos - src >= 8 && n >= 8) {
+    if (!full && rep0 >= 7) {
+      // Before the first wrap nothing past pos is history yet, and the
+      // dictionary has kCopySlack bytes behind its end: whole words of
+      // eight, the last running past the match.
+      for (uint32_t i = 0; i < n; i += 8) std::memcpy(to + i, from + i, 8);
+    } else if (src < pos && pos - src >= 8 && n >= 8) {
       // Eight bytes at a time, each from bytes already final; the last
       // eight end exactly at the match's end.
       uint32_t i = 0;
@@ -163,8 +173,8 @@ LzmaDecoder::Outcome LzmaDecoder::decode(RangeDecoder& coder, const uint8_t* inL
       }
     }
     pos += n;
-    total += n;
     matchLeft_ = left - n;
+    previous = dict[pos - 1];
   }
 
   coder = rc;

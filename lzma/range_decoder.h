@@ -40,25 +40,50 @@ struct RangeDecoder {
     return 1;
   }
 
+  // One step down a bit tree: the bit at probs[m], whose probability p
+  // holds. Both children's probabilities are loaded before the bit is
+  // known, which takes the load off the path from one bit to the next; the
+  // caller makes sure the children exist.
+  unsigned descend(Probability* probs, unsigned m, unsigned& p) {
+    normalize();
+    const uint32_t bound = (range >> kProbabilityBits) * p;
+    const unsigned zero = probs[2 * m];
+    const unsigned one = probs[2 * m + 1];
+    if (code < bound) {
+      range = bound;
+      probs[m] = static_cast<Probability>(p + (((1u << kProbabilityBits) - p) >> kMoveBits));
+      p = zero;
+      return 2 * m;
+    }
+    range -= bound;
+    code -= bound;
+    probs[m] = static_cast<Probability>(p - (p >> kMoveBits));
+    p = one;
+    return 2 * m + 1;
+  }
+
   // A symbol of n bits, most significant first, from a tree of 2^n - 1
   // probabilities at probs[1..].
   unsigned tree(Probability* probs, unsigned n) {
     unsigned m = 1;
+    unsigned p = probs[1];
 #pragma GCC unroll 8
-    for (unsigned i = 0; i < n; ++i) m = m << 1 | bit(probs[m]);
+    for (unsigned i = 1; i < n; ++i) m = descend(probs, m, p);
+    m = m << 1 | bit(probs[m]);
     return m - (1u << n);
   }
 
   // As tree, least significant bit first.
   unsigned reverseTree(Probability* probs, unsigned n) {
     unsigned m = 1;
+    unsigned p = probs[1];
     unsigned symbol = 0;
-    for (unsigned i = 0; i < n; ++i) {
-      const unsigned b = bit(probs[m]);
-      m = m << 1 | b;
-      symbol |= b << i;
+#pragma GCC unroll 4
+    for (unsigned i = 0; i + 1 < n; ++i) {
+      m = descend(probs, m, p);
+      symbol |= (m & 1) << i;
     }
-    return symbol;
+    return symbol | bit(probs[m]) << (n - 1);
   }
 
   uint32_t direct(unsigned n) {
