@@ -10,11 +10,10 @@ import os
 import random
 import socket
 import sys
-import tempfile
 import shutil
 import zipfile
 
-from packrun import PASSWORD, Checker, listing, programs, tree_difference, write_files
+from packrun import PASSWORD, listing, script_main, tree_difference, write_files
 
 PREFIX = "extractor-pack: "
 
@@ -249,36 +248,27 @@ def terminal(e, source):
     code, seen = on_terminal(e.packer, args, [PASSWORD, "something else"])
     e.check.equal("prompt: answers differ", (code, "the passwords given differ" in seen), (1, True))
 
+    # One worker: the line is drawn once the run has taken half a second.
     slow = os.path.join(w, "slow")
     write_files(slow, {"%d.bin" % i: random.Random(i).randbytes(8 << 20) for i in range(4)})
     code, seen = on_terminal(e.packer, ["-o", os.path.join(w, "slow.exe"), "--stub", e.stub,
-                                        "--level", "9", slow], [])
+                                        "--level", "9", "--workers", "1", slow], [])
     e.check.equal("progress: exit", code, 0)
     e.check.equal("progress: a line with files, bytes and percent",
                   "/5 files" in seen and "/33.6 MB" in seen and "100%" in seen, True)
     shutil.rmtree(slow)
 
 
-def main():
-    if len(sys.argv) not in (3, 4):
-        print(__doc__)
-        return 2
-    packer, cli = programs(sys.argv)
-    check = Checker()
-    work = tempfile.mkdtemp(prefix="extractor-pack-errors-")
-    try:
-        e = Errors(packer, cli, work, check)
-        source = os.path.join(work, "src")
-        write_files(source, {"a.txt": b"alpha\n" * 100, "sub/b.txt": b"beta\n"})
-        usage(e, source)
-        failures(e, source)
-        from_zip_failures(e)
-        terminal(e, source)
-        interrupted(e)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    return check.report()
+def run_all(packer, cli, work, check):
+    e = Errors(packer, cli, work, check)
+    source = os.path.join(work, "src")
+    write_files(source, {"a.txt": b"alpha\n" * 100, "sub/b.txt": b"beta\n"})
+    usage(e, source)
+    failures(e, source)
+    from_zip_failures(e)
+    terminal(e, source)
+    interrupted(e)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(script_main(__doc__, "extractor-pack-errors-", run_all))

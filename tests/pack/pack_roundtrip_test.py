@@ -15,11 +15,10 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import zipfile
 
-from packrun import PASSWORD, Checker, listing, make_tree, programs, times_difference
+from packrun import PASSWORD, listing, make_tree, script_main, times_difference
 from packrun import tree_difference
 
 # WinZip AES is keyed with the UTF-8 of the password, as 7z and bsdtar key it.
@@ -335,29 +334,19 @@ def removable_disks(run):
                         tree_difference(os.path.join(run.work, "src-parent"), out), [])
 
 
-def main():
-    if len(sys.argv) not in (3, 4):
-        print(__doc__)
-        return 2
-    packer, cli = programs(sys.argv)
-    check = Checker()
-    work = tempfile.mkdtemp(prefix="extractor-pack-")
-    try:
-        run = Run(packer, cli, work, check)
-        # What the extraction of a packed "src" folder gives.
-        os.makedirs(os.path.join(work, "src-parent"))
-        shutil.copytree(run.source, os.path.join(work, "src-parent", "src"), copy_function=shutil.copy2)
-        round_trips(run)
-        workers_agree(run)
-        other_readers(run)
-        winzip_aes_readers(run)
-        from_zip(run)
-        signed(run)
-        removable_disks(run)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    return check.report()
+def run_all(packer, cli, work, check):
+    run = Run(packer, cli, work, check)
+    # What the extraction of a packed "src" folder gives.
+    os.makedirs(os.path.join(work, "src-parent"))
+    shutil.copytree(run.source, os.path.join(work, "src-parent", "src"), copy_function=shutil.copy2)
+    round_trips(run)
+    workers_agree(run)
+    other_readers(run)
+    winzip_aes_readers(run)
+    from_zip(run)
+    signed(run)
+    removable_disks(run)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(script_main(__doc__, "extractor-pack-", run_all))

@@ -14,10 +14,9 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import zipfile
 
-from packrun import Checker, listing, programs, tree_difference, write_files
+from packrun import listing, script_main, tree_difference, write_files
 
 ENTRIES = 70000
 
@@ -164,21 +163,11 @@ def zip64_source(packer, cli, work, check):
         extracted(cli, label, sfx, expected, check)
 
 
-def main():
-    if len(sys.argv) not in (3, 4):
-        print(__doc__)
-        return 2
-    packer, cli = programs(sys.argv)
-    check = Checker()
-    work = tempfile.mkdtemp(prefix="extractor-pack-zip64-")
-    try:
-        small_archive(packer, work, check)
-        many_entries(packer, cli, work, check)
-        zip64_source(packer, cli, work, check)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    return check.report()
+def run_all(packer, cli, work, check):
+    small_archive(packer, work, check)
+    many_entries(packer, cli, work, check)
+    zip64_source(packer, cli, work, check)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(script_main(__doc__, "extractor-pack-zip64-", run_all))

@@ -3,7 +3,9 @@ under Wine, and the trees packed."""
 
 import os
 import random
+import shutil
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 
@@ -34,6 +36,22 @@ def programs(argv):
     run the same way."""
     runner = argv[3] if len(argv) > 3 else None
     return Cli(argv[1], runner), Cli(argv[2], runner)
+
+
+def script_main(usage, prefix, body):
+    """A script's whole run: body(packer, cli, work, check) in a work folder
+    removed afterwards; the exit status is the checker's."""
+    if len(sys.argv) not in (3, 4):
+        print(usage)
+        return 2
+    packer, cli = programs(sys.argv)
+    check = Checker()
+    work = tempfile.mkdtemp(prefix=prefix)
+    try:
+        body(packer, cli, work, check)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return check.report()
 
 
 def text(rng, size):
