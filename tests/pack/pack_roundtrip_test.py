@@ -210,7 +210,12 @@ def from_zip(run):
         ("7z-zipcrypto", "7z", ["7z", "a", "-tzip", "-mem=ZipCrypto", "-p" + PASSWORD, "OUT",
                                 "."], PASSWORD),
         ("python", None, None, None),
+        ("python-bzip2", None, None, None),
+        ("python-lzma", None, None, None),
     ]
+    # bzip2 and LZMA entries are copied as they are: the program decodes them.
+    python_methods = {"python": zipfile.ZIP_DEFLATED, "python-bzip2": zipfile.ZIP_BZIP2,
+                      "python-lzma": zipfile.ZIP_LZMA}
     for label, tool, command, password in makers:
         packed = latin if tool == "zip" else source
         if tool and shutil.which(tool) is None:
@@ -221,7 +226,7 @@ def from_zip(run):
             subprocess.run([plain if a == "OUT" else a for a in command], cwd=packed, check=True,
                            stdout=subprocess.DEVNULL)
         else:
-            with zipfile.ZipFile(plain, "w", zipfile.ZIP_DEFLATED) as z:
+            with zipfile.ZipFile(plain, "w", python_methods[label]) as z:
                 for folder, dirs, files in sorted(os.walk(source)):
                     for name in sorted(dirs) + sorted(files):
                         full = os.path.join(folder, name)
