@@ -7,12 +7,14 @@
 #include "crypto/zip_crypto.h"
 #include "engine/zip_entry.h"
 #include "engine/zip_error.h"
+#include "engine/zip_format.h"
 
 namespace extractor {
 
 // The compression methods the pipeline decodes; a decoder that joins it
 // adds its method here.
-inline constexpr uint16_t kKnownMethods[] = {0, 8, 9, 12, 14};
+inline constexpr uint16_t kKnownMethods[] = {kMethodStored, kMethodDeflated, kMethodDeflate64,
+                                             kMethodBzip2, kMethodLzma};
 
 // Strong encryption (bit 6) and an encrypted central directory, which
 // masks the local headers (bit 13): ciphers this program does not have.

@@ -29,8 +29,6 @@ constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes, WinZipAes };
 
-constexpr uint16_t kMethodBzip2 = 12;
-constexpr uint16_t kMethodLzma = 14;
 // General purpose flag bit 1 of an LZMA entry: its data end with the end
 // marker.
 constexpr uint16_t kFlagLzmaEndMarker = 0x0002;
@@ -142,7 +140,7 @@ int32_t EntryReader::run() {
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
   *buffers_.inflate = InflateState();
-  if (entry_.method == 9) buffers_.inflate->format = InflateFormat::kDeflate64;
+  if (entry_.method == kMethodDeflate64) buffers_.inflate->format = InflateFormat::kDeflate64;
   startStreamDecoder();
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
@@ -344,7 +342,7 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
 
   while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
-    if (entry_.method == 8 || entry_.method == 9) {
+    if (entry_.method == kMethodDeflated || entry_.method == kMethodDeflate64) {
       state.inPos = consumed;
       state.outPos = produced;
       int32_t blockState = state.blockState;
@@ -365,7 +363,7 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
         if (moreOnVolume || moreToCome) break;
         return dataError(zipErrNotZipFile);
       }
-    } else if (entry_.method == 0) {
+    } else if (entry_.method == kMethodStored) {
       std::memcpy(area_, window_, pending_);
       consumed = produced = pending_;
     } else if (entry_.method == kMethodBzip2 || entry_.method == kMethodLzma) {

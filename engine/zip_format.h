@@ -23,6 +23,12 @@ constexpr uint32_t kEndRecordWindow = 65535 + kEndRecordSize;
 
 constexpr uint16_t kZip64ExtraId = 0x0001;
 
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+constexpr uint16_t kMethodDeflate64 = 9;
+constexpr uint16_t kMethodBzip2 = 12;
+constexpr uint16_t kMethodLzma = 14;
+
 constexpr uint16_t kEncryptedFlag = 1 << 0;
 constexpr uint16_t kDataDescriptorFlag = 1 << 3;
 constexpr uint16_t kUtf8NameFlag = 1 << 11;

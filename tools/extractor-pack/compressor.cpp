@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include "engine/zip_format.h"
+
 #ifdef EXTRACTOR_PACK_BZIP2
 #include <bzlib.h>
 #endif
@@ -23,7 +25,7 @@ class Deflater : public Compressor {
     if (ok_) deflateEnd(&stream_);
   }
   bool ok() const { return ok_; }
-  uint16_t method() const override { return 8; }
+  uint16_t method() const override { return kMethodDeflated; }
 
   Error run(const uint8_t* data, size_t size, bool finish, Spool& spool) override {
     stream_.next_in = const_cast<Bytef*>(data);
@@ -54,7 +56,7 @@ class Bzip2Compressor : public Compressor {
     if (ok_) BZ2_bzCompressEnd(&stream_);
   }
   bool ok() const { return ok_; }
-  uint16_t method() const override { return 12; }
+  uint16_t method() const override { return kMethodBzip2; }
 
   Error run(const uint8_t* data, size_t size, bool finish, Spool& spool) override {
     stream_.next_in = const_cast<char*>(reinterpret_cast<const char*>(data));
@@ -94,7 +96,7 @@ class LzmaCompressor : public Compressor {
   }
   ~LzmaCompressor() override { lzma_end(&stream_); }
   bool ok() const { return ok_; }
-  uint16_t method() const override { return 14; }
+  uint16_t method() const override { return kMethodLzma; }
   uint16_t flags() const override { return 1 << 1; }
 
   Error run(const uint8_t* data, size_t size, bool finish, Spool& spool) override {

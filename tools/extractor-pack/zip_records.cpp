@@ -44,7 +44,7 @@ bool forEachField(const uint8_t* extra, size_t size, Use use) {
 }  // namespace
 
 uint16_t neededVersion(uint16_t packed, uint16_t stored) {
-  uint16_t version = packed == 12 ? 46 : packed == 14 ? 63 : 20;
+  uint16_t version = packed == kMethodBzip2 ? 46 : packed == kMethodLzma ? 63 : 20;
   return stored == kWinZipAesMethod ? std::max<uint16_t>(version, 51) : version;
 }
 

@@ -13,8 +13,6 @@
 
 namespace extractor::pack {
 
-constexpr uint16_t kStored = 0;
-constexpr uint16_t kDeflated = 8;
 // A 32-bit size or offset field holding this says the value is in the
 // ZIP64 extra field; so a value of exactly this also goes there.
 constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
@@ -36,7 +34,7 @@ inline bool exceeds32(uint64_t value) {
 // What the local and the central header of an entry say.
 struct EntryFields {
   uint16_t flags = 0;
-  uint16_t method = kStored;
+  uint16_t method = kMethodStored;
   uint16_t version = 20;  // needed to extract, and made by
   uint16_t dosTime = 0;
   uint16_t dosDate = 0;
