@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::optional<testing::Bytes> want = testing::bzip2Reference(stream);
   if (got.ok() != want.has_value() || (want && got.output != *want)) {
     std::fprintf(stderr, "ours %s (error %d, %zu bytes), libbz2 %s\n",
-                 got.ok() ? "read" : "refused", got.error, got.output.size(),
+                 got.ok() ? "read" : "refused", got.status, got.output.size(),
                  want ? "read" : "refused");
     std::abort();
   }

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::optional<testing::Bytes> want = testing::lzmaReference(stream, entrySize, endMarker);
   if (want && (!got.ok() || got.output != *want)) {
     std::fprintf(stderr, "ours %s (error %d, %zu bytes), liblzma read %zu bytes\n",
-                 got.ok() ? "read" : "refused", got.error, got.output.size(), want->size());
+                 got.ok() ? "read" : "refused", got.status, got.output.size(), want->size());
     std::abort();
   }
   return 0;

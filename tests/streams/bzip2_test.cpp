@@ -50,7 +50,7 @@ TEST(Bzip2, ConcatenatedStreamsOfGrowingBlockSize) {
   // Whatever follows a stream has to be another stream.
   whole.push_back(0);
   decoder.reset();
-  EXPECT_EQ(drive(decoder, whole, 0, 1 << 20).error, zipErrNotZipFile);
+  EXPECT_TRUE(drive(decoder, whole, 0, 1 << 20).failed);
 }
 
 TEST(Bzip2, CutStreamsEndWithAnError) {

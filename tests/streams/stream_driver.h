@@ -1,22 +1,32 @@
-// Drives a bzip2 or LZMA decoder as the entry pipeline does: input made
-// available a few bytes at a time, output taken in areas of a fixed size,
-// calls repeated while input is pending or output is due.
+// Drives a stream decoder (bzip2, LZMA, ...) as the entry pipeline does:
+// input made available a few bytes at a time, output taken in areas of a
+// fixed size, calls repeated while input is pending or output is due.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "decode/decode_status.h"
 #include "engine/zip_error.h"
 
 namespace extractor::testing {
 
 struct Decoded {
-  ZipError error = zipErrNone;
+  bool failed = false;
+  int status = 0;  // the failing step's ZipError or DecodeStatus, for messages
   bool finished = false;
   std::vector<uint8_t> output;
-  bool ok() const { return error == zipErrNone && finished; }
+  bool ok() const { return !failed && finished; }
 };
+
+// Decoders report either the engine's codes or a DecodeStatus of their own.
+inline bool stepFailed(ZipError error) {
+  return error != zipErrNone;
+}
+inline bool stepFailed(DecodeStatus status) {
+  return decodeFailed(status);
+}
 
 // inputStep 0 buffers all input at once. The input buffer moves its
 // unconsumed bytes to its start before each refill, as the pipeline does.
@@ -35,11 +45,15 @@ Decoded drive(Decoder& decoder, const std::vector<uint8_t>& stream, size_t input
     const bool complete = read == stream.size();
     uint32_t inPos = 0;
     uint32_t outPos = 0;
-    result.error = decoder.step(buffer.data(), static_cast<uint32_t>(buffer.size()), complete,
-                                inPos, area.data(), outputArea, outPos);
+    const auto status = decoder.step(buffer.data(), static_cast<uint32_t>(buffer.size()), complete,
+                                     inPos, area.data(), outputArea, outPos);
     result.output.insert(result.output.end(), area.begin(), area.begin() + outPos);
     buffer.erase(buffer.begin(), buffer.begin() + inPos);
-    if (result.error != zipErrNone) break;
+    if (stepFailed(status)) {
+      result.failed = true;
+      result.status = static_cast<int>(status);
+      break;
+    }
     const bool more = !buffer.empty() || decoder.hasOutput();
     if (complete && !more) break;
     // Complete input with nothing done: the pipeline gives up here.
