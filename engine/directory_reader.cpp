@@ -90,8 +90,6 @@ class DirectoryWalk {
   ZipError read(const std::u16string& path, uint64_t fileSize);
 
  private:
-  bool locate();
-  bool holdsCentralHeader(uint64_t at);
   bool decodeHeader(const uint8_t* h, ZipEntry& entry);
   // True for the offsets of entries in the archive file itself, which the
   // program bytes in front shift; other volume files hold nothing else.
@@ -102,38 +100,10 @@ class DirectoryWalk {
   Zip& zip_;
   std::shared_ptr<ZipStream> archive_;
   ArchiveEnd end_;
-  uint64_t start_ = 0;
-  uint64_t shift_ = 0;
   size_t firstEntry_ = 0;  // the first one this reading appends
   uint64_t bytesTotal_ = 0;
   bool encrypted_ = false;
 };
-
-// The directory lies right in front of the end records. Where the recorded
-// offset says so, the archive's offsets count from the start of the file;
-// where that offset is smaller, the archive was appended to the program
-// without adjusting them, and the difference is the program's size. Either
-// way a central header must start there, unless the archive is empty.
-bool DirectoryWalk::locate() {
-  if (end_.directorySize > end_.directoryEnd || end_.directorySize > kMaxDirectorySize) {
-    return false;
-  }
-  start_ = end_.directoryEnd - end_.directorySize;
-  if (end_.directoryOffset > start_) return false;
-  shift_ = start_ - end_.directoryOffset;
-  // An empty archive's records must not point at headers either.
-  if (end_.directorySize == 0) {
-    return end_.entryCount == 0 && (shift_ == 0 || !holdsCentralHeader(end_.directoryOffset));
-  }
-  return holdsCentralHeader(start_);
-}
-
-bool DirectoryWalk::holdsCentralHeader(uint64_t at) {
-  uint8_t signature[4] = {};
-  archive_->Seek(static_cast<int64_t>(at));
-  return archive_->Position() == at && archive_->Read(signature, 4) == 0 &&
-         load32(signature) == kCentralHeaderSignature;
-}
 
 // A WinZip AES entry names its real method, key strength and vendor version
 // in extra field 0x9901. An entry without a valid one keeps method 99, which
@@ -182,7 +152,8 @@ bool DirectoryWalk::decodeHeader(const uint8_t* h, ZipEntry& entry) {
   bytesTotal_ += entry.uncompressedSize;
   if (zip_.diskCount > 1)
     entry.firstDisk = static_cast<int32_t>(std::min<uint32_t>(wide.disk, INT32_MAX - 1)) + 1;
-  entry.localHeaderOffset = wide.localHeaderOffset + (inArchiveFile(entry.firstDisk) ? shift_ : 0);
+  entry.localHeaderOffset =
+      wide.localHeaderOffset + (inArchiveFile(entry.firstDisk) ? end_.prefixSize : 0);
   entry.dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameLength + extraLength;
 
   std::string_view rawName(reinterpret_cast<const char*>(name), nameLength);
@@ -218,11 +189,16 @@ ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
                        : static_cast<int32_t>(std::min<uint32_t>(end_.thisDisk, INT32_MAX - 1)) + 1;
   zip_.currentDisk = static_cast<int32_t>(std::min<uint32_t>(end_.directoryDisk, INT32_MAX));
   zip_.splitFiles = zip_.currentDisk != zip_.diskCount;
-  if (!locate()) return zipErrNotZipFile;
+  // The program bytes in front are measured in the program file, but the
+  // volumes are other files: the last one by the name rule may be the
+  // original volume or a copy with the program in front, and nothing tells
+  // which. Such a set is refused before anything is extracted.
+  if (zip_.splitFiles && end_.prefixSize != 0) return zipErrNotZipFile;
+  if (end_.directorySize > kMaxDirectorySize) return zipErrNotZipFile;
 
   const size_t size = static_cast<size_t>(end_.directorySize);
   std::vector<uint8_t> directory(size);
-  archive_->Seek(static_cast<int64_t>(start_));
+  archive_->Seek(static_cast<int64_t>(end_.directoryStart));
   if (archive_->Read(directory.data(), static_cast<uint32_t>(size)) != 0) {
     return zipErrOpenForReading;
   }
@@ -241,7 +217,7 @@ ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
     return zipErrNotZipFile;
   }
 
-  zip_.prefixBytes = shift_;
+  zip_.prefixBytes = end_.prefixSize;
   zip_.bytesTotal += bytesTotal_;
   if (encrypted_) zip_.Encryption = -1;
   return zipErrNone;

@@ -80,21 +80,6 @@ TEST_F(DirectoryReader, FindsTheEndRecordAtTheEndBehindTheLongestCommentOrNotAtA
   EXPECT_EQ(read(b), 0);
 }
 
-TEST_F(DirectoryReader, TakesTheRecordNearestTheEnd) {
-  ZipBuilder b;
-  b.entries.push_back(storedEntry("real.txt", bytesOf("r")));
-  // A comment holding a record whose directory offset points past the file.
-  std::vector<uint8_t> fake = {0x50, 0x4B, 0x05, 0x06};
-  fake.resize(22, 0);
-  fake[16] = 0xFF;
-  fake[17] = 0xFF;
-  fake[18] = 0xFF;
-  fake[19] = 0x7F;
-  b.comment.assign(fake.begin(), fake.end());
-  EXPECT_EQ(read(b), -1);
-  EXPECT_EQ(zip.lastErrorText, u"The file is not identified as a compliant zip file");
-}
-
 // An archive appended to a program as it was written: its offsets count
 // from its own start, and the program's size is added to each.
 TEST_F(DirectoryReader, OffsetsFromTheArchiveStartCountFromBehindTheProgram) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "engine/archive_end.h"
 #include "engine/little_endian.h"
 #include "engine/zip_format.h"
 
@@ -31,44 +32,18 @@ Error SourceZip::open(const fs::path& path) {
   std::string notZip = path.u8string() + " is not a ZIP archive";
   if (fileSize_ < kEndRecordSize) return notZip;
 
-  size_t window = static_cast<size_t>(std::min<uint64_t>(fileSize_, kEndRecordWindow));
-  std::vector<uint8_t> tail(window);
-  if (Error e = readAt(fileSize_ - window, tail.data(), window)) return e;
-  // The record whose comment reaches exactly to the end, else the last one.
-  long found = -1;
-  for (long p = static_cast<long>(window - kEndRecordSize); p >= 0; p--) {
-    if (load32(&tail[p]) != kEndRecordSignature) continue;
-    if (found < 0) found = p;
-    if (static_cast<size_t>(p) + kEndRecordSize + load16(&tail[p + 20]) == window) {
-      found = p;
-      break;
-    }
-  }
-  if (found < 0) return notZip;
-  const uint8_t* end = &tail[found];
-  uint64_t endPosition = fileSize_ - window + static_cast<uint64_t>(found);
-  uint64_t count = 0, directorySize = 0, directoryOffset = 0;
-  if (found >= static_cast<long>(kZip64LocatorSize) &&
-      load32(end - kZip64LocatorSize) == kZip64LocatorSignature) {
-    if (Error e = findZip64Directory(end - kZip64LocatorSize, endPosition - kZip64LocatorSize,
-                                     count, directorySize, directoryOffset)) {
-      return e;
-    }
-  } else {
-    if (load16(end + 4) != 0 || load16(end + 6) != 0) return severalVolumes();
-    count = load16(end + 10);
-    directorySize = load32(end + 12);
-    directoryOffset = load32(end + 16);
-    directoryEnd_ = endPosition;
-  }
-  // Bytes in front of the archive (an earlier program stub) move every offset.
-  if (directoryOffset > directoryEnd_ || directorySize > directoryEnd_ - directoryOffset) {
-    return notZip;
-  }
-  int64_t shift = static_cast<int64_t>(directoryEnd_ - directorySize - directoryOffset);
+  // The archive's end is found as the extractor finds it.
+  ZipStream tail;
+  tail.SetOpenMode(ZipStream::kOpenExisting);
+  tail.SetFileName(path.u16string(), ZipStream::NameForm::Volume);
+  ArchiveEnd end;
+  if (!FindArchiveEnd(tail, fileSize_, end)) return notZip;
+  if (end.thisDisk != 0 || end.directoryDisk != 0) return severalVolumes();
+  const uint64_t directorySize = end.directorySize;
+  const int64_t shift = static_cast<int64_t>(end.prefixSize);
 
   std::vector<uint8_t> directory(static_cast<size_t>(directorySize));
-  if (Error e = readAt(directoryEnd_ - directorySize, directory.data(), directory.size())) return e;
+  if (Error e = readAt(end.directoryStart, directory.data(), directory.size())) return e;
   for (size_t p = 0; p < directory.size();) {
     if (directory.size() - p < kCentralHeaderSize ||
         load32(&directory[p]) != kCentralHeaderSignature) {
@@ -81,36 +56,13 @@ Error SourceZip::open(const fs::path& path) {
     if (Error e = readEntry(&directory[p], length, shift)) return e;
     p += length;
   }
-  if (entries_.size() != count) return path.u8string() + " is damaged: its entry count is wrong";
+  if (entries_.size() != end.entryCount)
+    return path.u8string() + " is damaged: its entry count is wrong";
   return std::nullopt;
 }
 
 std::string SourceZip::severalVolumes() const {
   return path_.u8string() + " spans several volumes: join them into one archive first";
-}
-
-// The ZIP64 end record normally lies just in front of its locator; a stub
-// put in front of the archive without adjusting the offsets leaves the
-// locator's offset short, so that place is tried first.
-Error SourceZip::findZip64Directory(const uint8_t* locator, uint64_t locatorPosition,
-                                    uint64_t& count, uint64_t& size, uint64_t& start) {
-  if (load32(locator + 4) != 0 || load32(locator + 16) > 1) return severalVolumes();
-  uint8_t record[kZip64EndSize];
-  uint64_t position = locatorPosition - kZip64EndSize;
-  bool found = locatorPosition >= kZip64EndSize && !readAt(position, record, sizeof record) &&
-               load32(record) == kZip64EndSignature;
-  if (!found) {
-    position = load64(locator + 8);
-    found = position < locatorPosition && !readAt(position, record, sizeof record) &&
-            load32(record) == kZip64EndSignature;
-  }
-  if (!found) return path_.u8string() + " is damaged: its ZIP64 end record is missing";
-  if (load32(record + 16) != 0 || load32(record + 20) != 0) return severalVolumes();
-  count = load64(record + 32);
-  size = load64(record + 40);
-  start = load64(record + 48);
-  directoryEnd_ = position;
-  return std::nullopt;
 }
 
 // Takes the values a central header marks as kept in its ZIP64 field, in

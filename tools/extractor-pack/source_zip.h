@@ -34,8 +34,6 @@ class SourceZip {
 
  private:
   Error readAt(uint64_t offset, uint8_t* buffer, size_t size);
-  Error findZip64Directory(const uint8_t* locator, uint64_t locatorPosition, uint64_t& count,
-                           uint64_t& size, uint64_t& start);
   Error readZip64Values(const uint8_t* central, const std::string& name, uint64_t& uncompressed,
                         uint64_t& compressed, uint64_t& offset) const;
   std::string severalVolumes() const;
@@ -44,7 +42,6 @@ class SourceZip {
   std::filesystem::path path_;
   std::ifstream file_;
   uint64_t fileSize_ = 0;
-  uint64_t directoryEnd_ = 0;  // where the directory ends in the file
   std::vector<SourceEntry> entries_;
 };
 
