@@ -13,6 +13,7 @@
 #include "engine/entry_name.h"
 #include "engine/little_endian.h"
 #include "engine/report_error.h"
+#include "engine/volumes.h"
 #include "engine/zip.h"
 #include "engine/zip_format.h"
 #include "engine/zone_mark.h"
@@ -91,15 +92,20 @@ class DirectoryWalk {
 
  private:
   bool decodeHeader(const uint8_t* h, ZipEntry& entry);
-  // True for the offsets of entries in the archive file itself, which the
-  // program bytes in front shift; other volume files hold nothing else.
-  bool inArchiveFile(int32_t firstDisk) const {
-    return firstDisk == 0 || (!zip_.splitFiles && firstDisk == zip_.diskCount);
+  bool measureLastVolume(const std::u16string& path);
+  // The bytes in front of the entries' offsets on a volume: the archive
+  // file's for an archive in one file, the last volume's for a spanned one
+  // (on removable disks the last disk's file is the archive file), none on
+  // the other volumes, which hold nothing else.
+  uint64_t volumePrefix(int32_t firstDisk) const {
+    if (firstDisk == 0) return end_.prefixSize;
+    return firstDisk == zip_.diskCount ? lastVolumePrefix_ : 0;
   }
 
   Zip& zip_;
   std::shared_ptr<ZipStream> archive_;
   ArchiveEnd end_;
+  uint64_t lastVolumePrefix_ = 0;
   size_t firstEntry_ = 0;  // the first one this reading appends
   uint64_t bytesTotal_ = 0;
   bool encrypted_ = false;
@@ -152,8 +158,7 @@ bool DirectoryWalk::decodeHeader(const uint8_t* h, ZipEntry& entry) {
   bytesTotal_ += entry.uncompressedSize;
   if (zip_.diskCount > 1)
     entry.firstDisk = static_cast<int32_t>(std::min<uint32_t>(wide.disk, INT32_MAX - 1)) + 1;
-  entry.localHeaderOffset =
-      wide.localHeaderOffset + (inArchiveFile(entry.firstDisk) ? end_.prefixSize : 0);
+  entry.localHeaderOffset = wide.localHeaderOffset + volumePrefix(entry.firstDisk);
   entry.dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameLength + extraLength;
 
   std::string_view rawName(reinterpret_cast<const char*>(name), nameLength);
@@ -177,6 +182,26 @@ bool DirectoryWalk::decodeHeader(const uint8_t* h, ZipEntry& entry) {
   return true;
 }
 
+// A split set made by another tool whose last volume, the one with the
+// directory, got the program in front without its offsets adjusted: the
+// shift shows in the program file, but the entries on the last volume are
+// read from that volume's own file (setup.zip by the name rule), which may
+// be the volume as it was or a copy with the program in front. Its own end
+// records tell: the same directory, behind its own bytes in front. A last
+// volume that does not show them is refused before anything is extracted.
+bool DirectoryWalk::measureLastVolume(const std::u16string& path) {
+  ZipStream volume;
+  volume.SetOpenMode(ZipStream::kOpenExisting);
+  volume.SetFileName(VolumeFileName(path, zip_.diskCount, zip_.diskCount),
+                     ZipStream::NameForm::Volume);
+  uint64_t size = 0;
+  ArchiveEnd own;
+  if (volume.SizeQuery(size) != 0 || !FindArchiveEnd(volume, size, own)) return false;
+  lastVolumePrefix_ = own.prefixSize;
+  return own.directorySize == end_.directorySize && own.directoryOffset == end_.directoryOffset &&
+         own.entryCount == end_.entryCount;
+}
+
 // Every header must be whole and the headers must fill the directory
 // exactly; a directory that does not add up is no archive to extract from.
 ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
@@ -189,11 +214,8 @@ ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
                        : static_cast<int32_t>(std::min<uint32_t>(end_.thisDisk, INT32_MAX - 1)) + 1;
   zip_.currentDisk = static_cast<int32_t>(std::min<uint32_t>(end_.directoryDisk, INT32_MAX));
   zip_.splitFiles = zip_.currentDisk != zip_.diskCount;
-  // The program bytes in front are measured in the program file, but the
-  // volumes are other files: the last one by the name rule may be the
-  // original volume or a copy with the program in front, and nothing tells
-  // which. Such a set is refused before anything is extracted.
-  if (zip_.splitFiles && end_.prefixSize != 0) return zipErrNotZipFile;
+  lastVolumePrefix_ = end_.prefixSize;
+  if (zip_.splitFiles && end_.prefixSize != 0 && !measureLastVolume(path)) return zipErrNotZipFile;
   if (end_.directorySize > kMaxDirectorySize) return zipErrNotZipFile;
 
   const size_t size = static_cast<size_t>(end_.directorySize);
@@ -218,6 +240,7 @@ ZipError DirectoryWalk::read(const std::u16string& path, uint64_t fileSize) {
   }
 
   zip_.prefixBytes = end_.prefixSize;
+  zip_.lastVolumePrefix = lastVolumePrefix_;
   zip_.bytesTotal += bytesTotal_;
   if (encrypted_) zip_.Encryption = -1;
   return zipErrNone;
@@ -229,6 +252,7 @@ int32_t Zip::ReadDirectory(const std::u16string& path) {
   if (busy) return ReportError(*this, zipErrBusy);
   splitFiles = false;
   prefixBytes = 0;
+  lastVolumePrefix = 0;
 
   auto archive = std::make_shared<ZipStream>();
   archive->SetOpenMode(ZipStream::kOpenExisting);

@@ -179,8 +179,8 @@ int32_t EntryReader::run() {
     earlierVolumesShare_ += volumeShare_;
     if (earlierVolumesShare_ >= dataLength_) break;
     if (openVolume(volume_) != 0) return -1;
-    // Only the archive file itself has the program in front.
-    dataStart_ = !zip_.splitFiles && volume_ == zip_.diskCount ? zip_.prefixBytes : 0;
+    // Only the last volume may have the program in front.
+    dataStart_ = volume_ == zip_.diskCount ? zip_.lastVolumePrefix : 0;
     entry_.source->Seek(static_cast<int64_t>(dataStart_));
   }
 

@@ -70,6 +70,9 @@ class Zip {
   // Program bytes in front of an archive appended without its offsets
   // adjusted: every offset of the archive file counts from behind them.
   uint64_t prefixBytes = 0;
+  // The same for the last volume of a spanned archive, in the file its data
+  // are read from.
+  uint64_t lastVolumePrefix = 0;
   std::u16string destination;
   void* thread = nullptr;  // the shell's handle of the worker thread
   std::optional<std::u16string> password;

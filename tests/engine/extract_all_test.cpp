@@ -254,6 +254,55 @@ TEST_F(SpannedTest, MissingVolumeFileEndsTheEntry) {
   EXPECT_FALSE(fs::exists(dir.path() / "setup.zip"));
 }
 
+// A split set made by another tool, its last volume holding the directory,
+// turned into a program by putting the program in front of that volume
+// without adjusting its offsets. setup.zip, the last volume by the name
+// rule, tells by its own end records how many bytes lie in front of its
+// entries: the volume as it was or a copy of the program file both extract.
+// A last volume without those records is refused before anything is
+// written, so that no entry of it is read from the wrong place.
+TEST_F(SpannedTest, SplitSetsWithUnadjustedProgramInFront) {
+  auto big = sampleData(100000, 16);
+  std::vector<BuiltEntry> entries = {storedEntry("first.bin", big),
+                                     storedEntry("last.bin", sampleData(70000, 17))};
+  // The second entry starts on the last volume; the first ends there.
+  SpannedArchive archive = spanArchive(entries, {60000}, false);
+  ZipBuilder lastVolume = archive.directory;
+  lastVolume.prefix = archive.volumes.back();
+  const std::vector<uint8_t> last = lastVolume.build();
+  std::vector<uint8_t> withProgram(4096, 0x90);
+  withProgram.insert(withProgram.end(), last.begin(), last.end());
+  struct Case {
+    const char* what;
+    std::optional<std::vector<uint8_t>> lastFile;
+    bool extracts;
+  } cases[] = {
+      {"the volume as it was", last, true},
+      {"a copy of the program file", withProgram, true},
+      {"no last volume", std::nullopt, false},
+      {"a last volume without the directory", archive.volumes.back(), false},
+  };
+  for (const Case& c : cases) {
+    zip.Reset();
+    fs::remove_all(dir.path() / destination);
+    fs::remove(dir.path() / "setup.zip");
+    writeBytes(dir.path() / "setup.exe", withProgram);
+    writeBytes(dir.path() / "setup.001", archive.volumes[0]);
+    if (c.lastFile) writeBytes(dir.path() / "setup.zip", *c.lastFile);
+    if (!c.extracts) {
+      EXPECT_EQ(zip.ReadDirectory(dir.wide("setup.exe")), -1) << c.what;
+      EXPECT_EQ(zip.lastErrorText, u"The file is not identified as a compliant zip file");
+      EXPECT_TRUE(zip.entries.empty()) << c.what;
+      continue;
+    }
+    ASSERT_EQ(zip.ReadDirectory(dir.wide("setup.exe")), 0) << c.what;
+    ASSERT_EQ(run(), 0) << c.what;
+    EXPECT_EQ(extracted("first.bin"), big) << c.what;
+    EXPECT_EQ(extracted("last.bin"), entries[1].data) << c.what;
+    EXPECT_EQ(window.warningsDialogs, 0) << c.what;
+  }
+}
+
 // Disks of a spanned archive exchanged in one drive while the pipeline
 // polls the drive's label.
 class RemovableTest : public SpannedTest {
