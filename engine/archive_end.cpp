@@ -3,13 +3,18 @@
 // Which end record counts. A comment, an entry name or a signature behind
 // the archive may hold the end record's signature bytes PK\5\6. Every such
 // place in the last 65,557 bytes in front of the tail's end (the record and
-// the longest comment) is looked at, from the end of the file down, and the
-// first record whose directory checks out counts: its size and offset
-// (those of the ZIP64 end record when one is found for it) put the
-// directory inside the file, right in front of the records, and a central
-// header starts it (an empty archive's offset leads to none). A record that
-// does not check out, such as signature bytes in a comment or a
-// certificate, is passed over; when none does, the file holds no archive.
+// the longest comment) is looked at, and a record is a candidate when its
+// directory checks out: its size and offset (those of the ZIP64 end record
+// when one is found for it) put the directory inside the file, right in
+// front of the records, and a central header starts it (an empty archive's
+// offset leads to none). Of the candidates,
+// - one with entries counts rather than an empty one, since signature bytes
+//   followed by zeros read as an empty archive;
+// - one whose comment holds another counts rather than the one inside, which
+//   is comment text;
+// - else the one nearest the end of the file counts.
+// A record that does not check out, such as signature bytes in a comment or
+// a certificate, is passed over; without a candidate there is no archive.
 //
 // Quirks taken as they come:
 // - A signature behind the archive. A program signed after its archive was
@@ -181,6 +186,13 @@ bool checksOut(TailReader& file, const uint8_t* record, uint64_t recordAt, uint6
   return locateDirectory(file, end);
 }
 
+// Whether a candidate further from the end counts rather than a nearer one.
+bool counts(const ArchiveEnd& lower, const ArchiveEnd& higher) {
+  const bool lowerEmpty = lower.directorySize == 0;
+  if (lowerEmpty != (higher.directorySize == 0)) return !lowerEmpty;
+  return lower.commentAt + lower.commentLength > higher.recordAt;
+}
+
 }  // namespace
 
 bool FindArchiveEnd(ZipStream& archive, uint64_t fileSize, ArchiveEnd& end) {
@@ -192,13 +204,17 @@ bool FindArchiveEnd(ZipStream& archive, uint64_t fileSize, ArchiveEnd& end) {
   std::vector<uint8_t> window(w);
   const uint64_t windowAt = tail - w;
   if (!file.read(windowAt, window.data(), w)) return false;
+  bool found = false;
+  ArchiveEnd candidate;
   for (size_t p = w - kEndRecordSize + 1; p-- > 0;) {
-    if (load32(&window[p]) == kEndRecordSignature &&
-        checksOut(file, &window[p], windowAt + p, tail, end)) {
-      return true;
+    if (load32(&window[p]) != kEndRecordSignature ||
+        !checksOut(file, &window[p], windowAt + p, tail, candidate)) {
+      continue;
     }
+    if (!found || counts(candidate, end)) end = candidate;
+    found = true;
   }
-  return false;
+  return found;
 }
 
 }  // namespace extractor

@@ -155,32 +155,45 @@ TEST_F(ArchiveTail, CertificateTablesThatAreNoSignatureBehindTheArchive) {
   EXPECT_EQ(findEnd(bytes).tailEnd, bytes.size());
 }
 
-// The first record from the end whose directory checks out counts: end
-// records in the comment or in a signature that the table entry does not
-// mark are passed over, and so is a copy of the real record, which puts the
-// directory where it is not.
-TEST_F(ArchiveTail, RecordsThatDescribeNoDirectoryArePassedOver) {
+// Records whose directory does not check out (one in the comment, ones in
+// a signature the table entry does not mark, a copy of the real record,
+// which puts the directory where it is not) are passed over; of those that
+// do, one inside the comment of another is comment text, and an empty
+// archive counts only when no record describes one with entries.
+TEST_F(ArchiveTail, WhichRecordCounts) {
   ZipBuilder b;
   b.entries.push_back(storedEntry("real.txt", bytesOf("r")));
-  std::vector<uint8_t> fake(22, 0);
-  store32(&fake[0], 0x06054b50);
-  store32(&fake[16], 0x7FFFFFFF);  // a directory past the file's end
-  b.comment.assign(fake.begin(), fake.end());
-  expectRead(b.build(), 1, 0, "fake in the comment");
-
-  b.comment.clear();
-  b.afterEndRecord = signature(60000);
-  expectRead(b.build(), 1, 0, "unmarked signature with records of its own");
-
-  ZipBuilder plain;
-  plain.entries = b.entries;
-  std::vector<uint8_t> bytes = plain.build();
-  std::vector<uint8_t> record(bytes.end() - 22, bytes.end());
-  bytes[bytes.size() - 2] = 22;  // comment length
-  bytes.insert(bytes.end(), record.begin(), record.end());
-  ArchiveEnd end = findEnd(bytes);
-  EXPECT_EQ(end.recordAt, bytes.size() - 44);
-  expectRead(bytes, 1, 0, "a copy of the record in its comment");
+  const std::vector<uint8_t> plain = b.build();
+  auto record = [](uint32_t size, uint32_t offset) {
+    std::vector<uint8_t> r(22, 0);
+    store32(&r[0], 0x06054b50);
+    store16(&r[10], size ? 1 : 0);
+    store32(&r[12], size);
+    store32(&r[16], offset);
+    return r;
+  };
+  const uint32_t directorySize = static_cast<uint32_t>(plain.size() - 22 - (30 + 8 + 1));
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> comment;
+    std::vector<uint8_t> behind;  // bytes behind the comment
+  } cases[] = {
+      {"a directory past the end", record(1, 0x7FFFFFFF), {}},
+      {"an empty archive in the comment", record(0, 0), {}},
+      {"an empty archive behind the comment", {}, record(0, 0)},
+      {"signature bytes behind", {}, signature(60000)},
+      // The directory and the real record, as seen from inside the comment.
+      {"the directory and more in the comment", record(directorySize + 22, 39), {}},
+      {"a copy of the real record behind", {}, std::vector<uint8_t>(plain.end() - 22, plain.end())},
+  };
+  for (const Case& c : cases) {
+    ZipBuilder k = b;
+    k.comment.assign(c.comment.begin(), c.comment.end());
+    k.afterEndRecord = c.behind;
+    std::vector<uint8_t> bytes = k.build();
+    EXPECT_EQ(findEnd(bytes).recordAt, plain.size() - 22) << c.what;
+    expectRead(bytes, 1, 0, c.what);
+  }
 }
 
 }  // namespace
