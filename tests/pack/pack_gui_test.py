@@ -1,8 +1,9 @@
 """Self-extracting files made by extractor-pack.exe, extracted by
 extractor.exe as a user would: under Wine on a virtual X display, the GUI
 test driver types the destination, presses Unzip, answers the password
-dialog and closes the window. Levels, both encryptions, the three AES kinds
-and split files.
+dialog and closes the window. Levels, both encryptions, the three AES kinds,
+split files, and files signed with osslsigncode (a few KB of signature and
+more than 100 KB).
 
 usage: pack_gui_test.py --packer EXE --extractor EXE --driver EXE --wine RUNNER
                         --screenshots DIR
@@ -18,6 +19,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "gui"))
 import gui_session  # noqa: E402
+import signing  # noqa: E402
 from gui_session import Display, Session, step, wine_path  # noqa: E402
 from packrun import PASSWORD, make_tree, times_difference, tree_difference  # noqa: E402
 
@@ -40,6 +42,9 @@ CASES = [
     ("split", ["--split", "300k"], False),
     ("aes-128", ["--aes-strength", "128", "--password", PASSWORD], True),
     ("split-aes", ["--split", "200k", "--password", PASSWORD], True),
+    # Signed with that many bytes of extra certificates.
+    ("signed", [], False, 0),
+    ("signed-large", [], False, 120000),
 ]
 
 
@@ -55,15 +60,22 @@ def unzip_steps(program, destination, asks_password):
                     step("click", CLOSE), step("exit", 10000, 0)]
 
 
-def run_case(options, session, work, source, expected, label, args, asks_password):
+def run_case(options, session, work, source, expected, label, args, asks_password,
+             signature=None):
     folder = os.path.join(work, label)
     os.makedirs(folder)
     program = os.path.join(folder, "setup.exe")
+    packed = program if signature is None else os.path.join(work, label + "-unsigned.exe")
     code, output = session.run_wine(
-        [options.packer, "-o", wine_path(program), "--stub", wine_path(options.extractor)] +
+        [options.packer, "-o", wine_path(packed), "--stub", wine_path(options.extractor)] +
         args + [wine_path(source)], 300)
     if code != 0:
         return ["packer exit %d: %s" % (code, output.strip())]
+    if signature is not None:
+        signer = signing.Signer(os.path.join(work, "signing"))
+        signer.sign(packed, program, signature)
+        if not signer.verifies(program):
+            return ["osslsigncode verify failed"]
     destination = os.path.join(folder, "out")
     problems = session.run_script(label, folder, unzip_steps(program, destination, asks_password),
                                   (WINDOW_MS + 2 * RUN_MS) // 1000)
@@ -95,9 +107,12 @@ def main():
         shutil.copytree(source, os.path.join(expected, "src"), copy_function=shutil.copy2)
         with Display():
             session = Session(options.wine, options.driver, options.screenshots)
-            for label, args, asks_password in CASES:
+            for label, args, asks_password, *signature in CASES:
+                if signature and not signing.available():
+                    print("SKIP %s: osslsigncode or openssl is not installed" % label)
+                    continue
                 problems = run_case(options, session, work, source, expected, label, args,
-                                    asks_password)
+                                    asks_password, *signature)
                 print("%s %s" % ("FAIL" if problems else "ok  ", label), flush=True)
                 for problem in problems[:8]:
                     print("     " + problem)

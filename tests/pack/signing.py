@@ -47,7 +47,8 @@ class Signer:
         """A certificate of about size bytes: its subject names make it long."""
         path = os.path.join(self.folder, "extra-%d.pem" % size)
         config = os.path.join(self.folder, "extra-%d.cnf" % size)
-        names = ",".join("DNS:host%06d.example.test" % i for i in range(size // 26 + 1))
+        # Each name takes 25 bytes in the certificate.
+        names = ",".join("DNS:host%06d.example.test" % i for i in range(size // 25 + 1))
         with open(config, "w") as f:
             f.write("[req]\ndistinguished_name=dn\nx509_extensions=ext\nprompt=no\n"
                     "[dn]\nCN=extra\n[ext]\nsubjectAltName=%s\n" % names)
