@@ -31,7 +31,8 @@
 //   front of the end record wherever that stands, so it is read from the
 //   file, not taken from the searched window.
 // - A locator's signature as the last bytes of an entry name or comment: it
-//   counts only when it leads to a ZIP64 end record.
+//   counts only when it leads to a ZIP64 end record, right in front of it
+//   or where it points.
 // - Offsets that do not count the bytes in front (an archive appended to a
 //   program as it was): the directory's place in front of the records tells
 //   their number, prefixSize.

@@ -265,8 +265,7 @@ def signed(run):
                                   capture_output=True, text=True)
         run.check.equal(label + " signed: osslsigncode verify", verified.returncode, 0)
         growth = os.path.getsize(signed_sfx) - os.path.getsize(sfx)
-        print("signature of %s: %d bytes (the end record is found up to 65,535 behind it)"
-              % (label, growth))
+        print("signature of %s: %d bytes" % (label, growth))
         run.extract(label + "-signed", signed_sfx, password)
 
 
