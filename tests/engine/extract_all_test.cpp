@@ -270,8 +270,8 @@ TEST_F(SpannedTest, SplitSetsWithUnadjustedProgramInFront) {
   ZipBuilder lastVolume = archive.directory;
   lastVolume.prefix = archive.volumes.back();
   const std::vector<uint8_t> last = lastVolume.build();
-  std::vector<uint8_t> withProgram(4096, 0x90);
-  withProgram.insert(withProgram.end(), last.begin(), last.end());
+  std::vector<uint8_t> withProgram = last;
+  withProgram.insert(withProgram.begin(), 4096, 0x90);
   struct Case {
     const char* what;
     std::optional<std::vector<uint8_t>> lastFile;
