@@ -172,7 +172,7 @@ def from_zip_failures(e):
     end64 = good.rindex(b"PK\x06\x06")
     damaged = [
         ("ZIP64 end record missing", good[:end64] + b"XX" + good[end64 + 2:],
-         " is damaged: its entry count is wrong"),
+         " is not a ZIP archive"),
         # The central header of a.txt says its offset is in a ZIP64 field it lacks.
         ("ZIP64 field missing", good.replace(b"\x00\x00\x00\x00a.txt", b"\xff\xff\xff\xffa.txt"),
          " is damaged: the ZIP64 field of a.txt is missing or short"),
