@@ -7,12 +7,10 @@
 // directory checks out: its size and offset (those of the ZIP64 end record
 // when one is found for it) put the directory inside the file, right in
 // front of the records, and a central header starts it (an empty archive's
-// offset leads to none). Of the candidates,
-// - one with entries counts rather than an empty one, since signature bytes
-//   followed by zeros read as an empty archive;
-// - one whose comment holds another counts rather than the one inside, which
-//   is comment text;
-// - else the one nearest the end of the file counts.
+// offset leads to none). Of the candidates the one nearest the end of the
+// file counts, as other readers take it (so an archive inside another's
+// comment is the one read), except that one with entries counts rather than
+// an empty one: signature bytes followed by zeros read as an empty archive.
 // A record that does not check out, such as signature bytes in a comment or
 // a certificate, is passed over; without a candidate there is no archive.
 //
@@ -187,13 +185,6 @@ bool checksOut(TailReader& file, const uint8_t* record, uint64_t recordAt, uint6
   return locateDirectory(file, end);
 }
 
-// Whether a candidate further from the end counts rather than a nearer one.
-bool counts(const ArchiveEnd& lower, const ArchiveEnd& higher) {
-  const bool lowerEmpty = lower.directorySize == 0;
-  if (lowerEmpty != (higher.directorySize == 0)) return !lowerEmpty;
-  return lower.commentAt + lower.commentLength > higher.recordAt;
-}
-
 }  // namespace
 
 bool FindArchiveEnd(ZipStream& archive, uint64_t fileSize, ArchiveEnd& end) {
@@ -212,7 +203,8 @@ bool FindArchiveEnd(ZipStream& archive, uint64_t fileSize, ArchiveEnd& end) {
         !checksOut(file, &window[p], windowAt + p, tail, candidate)) {
       continue;
     }
-    if (!found || counts(candidate, end)) end = candidate;
+    // Candidates come nearest the end first.
+    if (!found || (end.directorySize == 0 && candidate.directorySize != 0)) end = candidate;
     found = true;
   }
   return found;

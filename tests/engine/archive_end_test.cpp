@@ -157,42 +157,48 @@ TEST_F(ArchiveTail, CertificateTablesThatAreNoSignatureBehindTheArchive) {
 
 // Records whose directory does not check out (one in the comment, ones in
 // a signature the table entry does not mark, a copy of the real record,
-// which puts the directory where it is not) are passed over; of those that
-// do, one inside the comment of another is comment text, and an empty
-// archive counts only when no record describes one with entries.
+// which puts the directory where it is not) are passed over, and so are
+// empty archives above one with entries. Of those that do, the one nearest
+// the end counts: an archive in the comment is the one read.
 TEST_F(ArchiveTail, WhichRecordCounts) {
   ZipBuilder b;
   b.entries.push_back(storedEntry("real.txt", bytesOf("r")));
   const std::vector<uint8_t> plain = b.build();
-  auto record = [](uint32_t size, uint32_t offset) {
-    std::vector<uint8_t> r(22, 0);
-    store32(&r[0], 0x06054b50);
-    store16(&r[10], size ? 1 : 0);
-    store32(&r[12], size);
-    store32(&r[16], offset);
-    return r;
-  };
-  const uint32_t directorySize = static_cast<uint32_t>(plain.size() - 22 - (30 + 8 + 1));
+  std::vector<uint8_t> empty(22, 0);
+  store32(&empty[0], 0x06054b50);
+  std::vector<uint8_t> pastTheEnd = empty;
+  store16(&pastTheEnd[10], 1);
+  store32(&pastTheEnd[16], 0x7FFFFFFF);
+  ZipBuilder innerBuilder;
+  innerBuilder.entries.push_back(storedEntry("inner.txt", bytesOf("i")));
+  const std::vector<uint8_t> inner = innerBuilder.build();
   struct Case {
     const char* what;
     std::vector<uint8_t> comment;
     std::vector<uint8_t> behind;  // bytes behind the comment
+    bool innerCounts;
   } cases[] = {
-      {"a directory past the end", record(1, 0x7FFFFFFF), {}},
-      {"an empty archive in the comment", record(0, 0), {}},
-      {"an empty archive behind the comment", {}, record(0, 0)},
-      {"signature bytes behind", {}, signature(60000)},
-      // The directory and the real record, as seen from inside the comment.
-      {"the directory and more in the comment", record(directorySize + 22, 39), {}},
-      {"a copy of the real record behind", {}, std::vector<uint8_t>(plain.end() - 22, plain.end())},
+      {"a directory past the end", pastTheEnd, {}, false},
+      {"an empty archive in the comment", empty, {}, false},
+      {"an empty archive behind the comment", {}, empty, false},
+      {"signature bytes behind", {}, signature(60000), false},
+      {"a copy of the real record behind",
+       {},
+       std::vector<uint8_t>(plain.end() - 22, plain.end()),
+       false},
+      {"an archive in the comment", inner, {}, true},
   };
   for (const Case& c : cases) {
     ZipBuilder k = b;
     k.comment.assign(c.comment.begin(), c.comment.end());
     k.afterEndRecord = c.behind;
     std::vector<uint8_t> bytes = k.build();
-    EXPECT_EQ(findEnd(bytes).recordAt, plain.size() - 22) << c.what;
-    expectRead(bytes, 1, 0, c.what);
+    const uint64_t record = c.innerCounts ? bytes.size() - 22 : plain.size() - 22;
+    EXPECT_EQ(findEnd(bytes).recordAt, record) << c.what;
+    expectRead(bytes, 1, c.innerCounts ? plain.size() : 0, c.what);
+    if (zip.entries.size() == 1) {
+      EXPECT_EQ(zip.entries[0].fileName, c.innerCounts ? u"inner.txt" : u"real.txt") << c.what;
+    }
   }
 }
 
