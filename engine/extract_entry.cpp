@@ -20,18 +20,18 @@
 namespace extractor {
 namespace {
 
-// Room for the larger window, Deflate64's.
-constexpr uint32_t kHistory = windowSize(InflateFormat::kDeflate64);
+// Room for the largest window a method reads back into.
+constexpr uint32_t kHistory = [] {
+  uint32_t most = 0;
+  for (const MethodRow& row : kMethods) most = std::max(most, HistoryOf(row));
+  return most;
+}();
 // The history, and the room the decoder may write beyond its limit.
 constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 // The input buffer's size in usable windows.
 constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes, WinZipAes };
-
-// General purpose flag bit 1 of an LZMA entry: its data end with the end
-// marker.
-constexpr uint16_t kFlagLzmaEndMarker = 0x0002;
 
 // The state of one ExtractEntry call.
 class EntryReader {
@@ -55,8 +55,17 @@ class EntryReader {
   int32_t readVolume();
   void makeRoomForChunk();
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
+  // What one decode pass may do.
+  struct PassBounds {
+    uint32_t limit = 0;          // the consumption limit
+    bool moreOnVolume = false;   // more of this volume is to be read after the chunk
+    bool moreToCome = false;     // more compressed data follow what is buffered
+    bool inputComplete = false;  // none do
+    bool goOn(uint32_t pending, uint32_t consumed, uint32_t produced) const;
+  };
+  int32_t inflatePass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced);
+  int32_t streamPass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced);
   void startStreamDecoder();
-  ZipError streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed, uint32_t& produced);
   bool streamHasOutput() const;
   bool streamFinished() const;
   int32_t deliver(uint32_t produced);
@@ -73,6 +82,9 @@ class EntryReader {
   std::u16string archiveName_;
 
   bool outputStarted_ = false;
+  const MethodRow* method_ = nullptr;  // nullptr: a method the pipeline does not decode
+  StreamDecoder* stream_ = nullptr;    // for kStream methods
+  uint32_t history_ = 0;               // output bytes kept in front of the area
   Cipher cipher_ = Cipher::None;
   ZipCryptKeys keys_;
   AesKey aes_{};
@@ -139,8 +151,12 @@ int32_t EntryReader::run() {
   in_ = window_ = buffers_.input.data();
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
+  method_ = FindMethod(entry_.method);
   *buffers_.inflate = InflateState();
-  if (entry_.method == kMethodDeflate64) buffers_.inflate->format = InflateFormat::kDeflate64;
+  if (method_) {
+    buffers_.inflate->format = method_->inflateFormat;
+    history_ = HistoryOf(*method_);
+  }
   startStreamDecoder();
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
@@ -318,10 +334,9 @@ int32_t EntryReader::readVolume() {
 }
 
 int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced) {
-  InflateState& state = *buffers_.inflate;
   // Bytes behind the final deflate block within the compressed size are
   // no data; some writers leave a few there.
-  if (state.finished) {
+  if (buffers_.inflate->finished) {
     consumed = pending_;
     return 0;
   }
@@ -330,90 +345,105 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   const bool moreToCome =
       volumeShare_ < dataLength_ &&
       (volumeRemaining_ != 0 || dataLength_ - earlierVolumesShare_ > volumeShare_);
-  uint32_t consumeLimit = usableInput_;
-  if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
-  if (consumeLimit == 0) return 0;
+  PassBounds pass;
+  pass.limit = usableInput_;
+  if (moreToCome) pass.limit = pending_ >= 65536 ? pending_ - 32768 : 0;
+  if (pass.limit == 0) return 0;
   if (draining_) {
     consumed = pending_;
     return 0;
   }
-  const bool moreOnVolume = volumeRemaining_ != chunk;
-  const bool inputComplete = !moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
+  pass.moreOnVolume = volumeRemaining_ != chunk;
+  pass.moreToCome = pass.moreOnVolume || moreToCome;
+  pass.inputComplete = !pass.moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
 
-  while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
-    if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
-    if (entry_.method == kMethodDeflated || entry_.method == kMethodDeflate64) {
-      state.inPos = consumed;
-      state.outPos = produced;
-      int32_t blockState = state.blockState;
-      uint8_t bitCount = state.bitCount;
-      ZipError result = inflateStep(state, window_, pending_, area_, consumeLimit);
-      if (result != zipErrNone) return dataError(result);
-      bool progress = state.inPos != consumed || state.outPos != produced ||
-                      state.blockState != blockState || state.bitCount != bitCount;
-      consumed = state.inPos;
-      produced = state.outPos;
-      if (state.finished) {
-        consumed = pending_;
-        break;
-      }
-      if (!progress) {
-        // The decoder needs bytes that are not buffered: wait for them, or
-        // give up when none will come.
-        if (moreOnVolume || moreToCome) break;
-        return dataError(zipErrNotZipFile);
-      }
-    } else if (entry_.method == kMethodStored) {
+  if (!method_) return fail(zipErrUnknownAlgorithm);
+  switch (method_->kind) {
+    case DecoderKind::kInflate:
+      return inflatePass(pass, consumed, produced);
+    case DecoderKind::kStream:
+      return streamPass(pass, consumed, produced);
+    case DecoderKind::kStored:
       std::memcpy(area_, window_, pending_);
       consumed = produced = pending_;
-    } else if (entry_.method == kMethodBzip2 || entry_.method == kMethodLzma) {
-      const uint32_t consumedBefore = consumed;
-      const uint32_t producedBefore = produced;
-      ZipError result = streamStep(inputComplete, consumeLimit, consumed, produced);
-      if (result != zipErrNone) return dataError(result);
-      if (consumed == consumedBefore && produced == producedBefore) {
-        if (!inputComplete) break;  // waits for more input
-        return dataError(zipErrNotZipFile);
-      }
-    } else {
-      return fail(zipErrUnknownAlgorithm);
+      break;
+  }
+  if (zip_.abortRequest) return fail(zipErrAborted);
+  return 0;
+}
+
+// A pass goes on while there is room below the limit and input to take,
+// and stops early for a refill once little input is left while more of the
+// volume is to be read.
+bool EntryReader::PassBounds::goOn(uint32_t pending, uint32_t consumed, uint32_t produced) const {
+  if (produced >= limit - 2048) return false;
+  return !(pending - consumed <= 65536 && consumed != 0 && moreOnVolume);
+}
+
+// Deflate's decoder returns at every block's end and reads back into the
+// history in front of the output area.
+int32_t EntryReader::inflatePass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced) {
+  InflateState& state = *buffers_.inflate;
+  while (consumed < pending_ && pass.goOn(pending_, consumed, produced)) {
+    state.inPos = consumed;
+    state.outPos = produced;
+    int32_t blockState = state.blockState;
+    uint8_t bitCount = state.bitCount;
+    DecodeStatus status = inflateStep(state, window_, pending_, area_, pass.limit);
+    if (decodeFailed(status)) return dataError(DecodeError(status));
+    bool progress = state.inPos != consumed || state.outPos != produced ||
+                    state.blockState != blockState || state.bitCount != bitCount;
+    consumed = state.inPos;
+    produced = state.outPos;
+    if (status == DecodeStatus::kDone) {
+      consumed = pending_;
+      break;
+    }
+    if (!progress) {
+      // The decoder needs bytes that are not buffered: wait for them, or
+      // give up when none will come.
+      if (pass.moreToCome) break;
+      return dataError(zipErrNotZipFile);
     }
     if (zip_.abortRequest) return fail(zipErrAborted);
   }
   return 0;
 }
 
-// bzip2 and LZMA keep state of their own, may produce output from input
-// already consumed, and stop at any byte of input and output.
-void EntryReader::startStreamDecoder() {
-  if (entry_.method == kMethodBzip2) {
-    if (!buffers_.bzip2) buffers_.bzip2 = std::make_unique<Bzip2Decoder>();
-    buffers_.bzip2->reset();
-  } else if (entry_.method == kMethodLzma) {
-    if (!buffers_.lzma) buffers_.lzma = std::make_unique<LzmaDecoder>();
-    buffers_.lzma->reset(entry_.uncompressedSize, (entry_.flags & kFlagLzmaEndMarker) != 0);
+// A stream decoder may produce output from input it has already consumed,
+// so a pass also goes on while output is due.
+int32_t EntryReader::streamPass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced) {
+  while ((consumed < pending_ || streamHasOutput()) && pass.goOn(pending_, consumed, produced)) {
+    const uint32_t consumedBefore = consumed;
+    const uint32_t producedBefore = produced;
+    DecodeStatus status =
+        stream_->step(window_, pending_, pass.inputComplete, consumed, area_, pass.limit, produced);
+    if (decodeFailed(status)) return dataError(DecodeError(status));
+    if (consumed == consumedBefore && produced == producedBefore) {
+      if (!pass.inputComplete) break;  // waits for more input
+      return dataError(zipErrNotZipFile);
+    }
+    if (zip_.abortRequest) return fail(zipErrAborted);
   }
+  return 0;
 }
 
-ZipError EntryReader::streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed,
-                                 uint32_t& produced) {
-  if (entry_.method == kMethodBzip2) {
-    return buffers_.bzip2->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
-  }
-  return buffers_.lzma->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+// The run keeps one decoder per stream method; each entry starts it anew.
+void EntryReader::startStreamDecoder() {
+  if (!method_ || method_->kind != DecoderKind::kStream) return;
+  std::unique_ptr<StreamDecoder>& decoder = buffers_.decoders[method_ - kMethods];
+  if (!decoder) decoder = method_->makeDecoder();
+  stream_ = decoder.get();
+  stream_->reset(StreamStart{entry_.uncompressedSize, entry_.flags});
 }
 
 bool EntryReader::streamHasOutput() const {
-  if (draining_) return false;
-  if (entry_.method == kMethodBzip2) return buffers_.bzip2->hasOutput();
-  if (entry_.method == kMethodLzma) return buffers_.lzma->hasOutput();
-  return false;
+  return stream_ && !draining_ && stream_->hasOutput();
 }
 
+// Methods without a stream decoder end where their data end.
 bool EntryReader::streamFinished() const {
-  if (entry_.method == kMethodBzip2) return buffers_.bzip2->finished();
-  if (entry_.method == kMethodLzma) return buffers_.lzma->finished();
-  return true;
+  return !stream_ || stream_->finished();
 }
 
 int32_t EntryReader::deliver(uint32_t produced) {
@@ -423,10 +453,9 @@ int32_t EntryReader::deliver(uint32_t produced) {
   zip_.PumpMessages();
   crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
   if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
-  // The newest output, as much as the format reaches back, becomes the
+  // The newest output, as much as the method reads back, becomes the
   // history in front of the area.
-  const uint32_t window = windowSize(buffers_.inflate->format);
-  std::memmove(area_ - window, area_ - window + produced, window);
+  if (history_ != 0) std::memmove(area_ - history_, area_ - history_ + produced, history_);
   return 0;
 }
 
