@@ -129,10 +129,6 @@ DecodeStatus Bzip2Decoder::step(const uint8_t* input, uint32_t inputCount, bool 
   in_.giveBackWholeBytes();
   inPos = static_cast<uint32_t>(in_.next - input);
   outPos = static_cast<uint32_t>(out - output);
-  return status(outcome, inputComplete);
-}
-
-DecodeStatus Bzip2Decoder::status(Outcome outcome, bool inputComplete) const {
   if (outcome == Outcome::kError) return DecodeStatus::kDamaged;
   if (outcome == Outcome::kNoMemory) return DecodeStatus::kOutOfMemory;
   if (phase_ == Phase::kOutput) return DecodeStatus::kOutputFull;

@@ -46,7 +46,6 @@ class Bzip2Decoder final : public StreamDecoder {
   uint8_t* writeOutput(uint8_t* out, uint8_t* end);
   bool randomBit();
   bool endBlock();
-  DecodeStatus status(Outcome outcome, bool inputComplete) const;
 
   Phase phase_ = Phase::kStreamHeader;
   bzip2::BitReader in_;

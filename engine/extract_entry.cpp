@@ -55,16 +55,6 @@ class EntryReader {
   int32_t readVolume();
   void makeRoomForChunk();
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
-  // What one decode pass may do.
-  struct PassBounds {
-    uint32_t limit = 0;          // the consumption limit
-    bool moreOnVolume = false;   // more of this volume is to be read after the chunk
-    bool moreToCome = false;     // more compressed data follow what is buffered
-    bool inputComplete = false;  // none do
-    bool goOn(uint32_t pending, uint32_t consumed, uint32_t produced) const;
-  };
-  int32_t inflatePass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced);
-  int32_t streamPass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced);
   void startStreamDecoder();
   bool streamHasOutput() const;
   bool streamFinished() const;
@@ -334,9 +324,10 @@ int32_t EntryReader::readVolume() {
 }
 
 int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced) {
+  InflateState& state = *buffers_.inflate;
   // Bytes behind the final deflate block within the compressed size are
   // no data; some writers leave a few there.
-  if (buffers_.inflate->finished) {
+  if (state.finished) {
     consumed = pending_;
     return 0;
   }
@@ -345,64 +336,52 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   const bool moreToCome =
       volumeShare_ < dataLength_ &&
       (volumeRemaining_ != 0 || dataLength_ - earlierVolumesShare_ > volumeShare_);
-  PassBounds pass;
-  pass.limit = usableInput_;
-  if (moreToCome) pass.limit = pending_ >= 65536 ? pending_ - 32768 : 0;
-  if (pass.limit == 0) return 0;
+  uint32_t consumeLimit = usableInput_;
+  if (moreToCome) consumeLimit = pending_ >= 65536 ? pending_ - 32768 : 0;
+  if (consumeLimit == 0) return 0;
   if (draining_) {
     consumed = pending_;
     return 0;
   }
-  pass.moreOnVolume = volumeRemaining_ != chunk;
-  pass.moreToCome = pass.moreOnVolume || moreToCome;
-  pass.inputComplete = !pass.moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
-
+  const bool moreOnVolume = volumeRemaining_ != chunk;
+  const bool inputComplete = !moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
   if (!method_) return fail(zipErrUnknownAlgorithm);
-  switch (method_->kind) {
-    case DecoderKind::kInflate:
-      return inflatePass(pass, consumed, produced);
-    case DecoderKind::kStream:
-      return streamPass(pass, consumed, produced);
-    case DecoderKind::kStored:
+  const DecoderKind kind = method_->kind;
+  // A decoder that makes no progress needs bytes not yet buffered: it
+  // waits for them while more may come, otherwise the data are cut.
+  const bool mayWait = kind == DecoderKind::kInflate ? moreOnVolume || moreToCome : !inputComplete;
+
+  // Deflate's decoder returns at every block's end; a stream decoder may
+  // produce output from input it has already consumed.
+  while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
+    if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
+    const uint32_t consumedBefore = consumed;
+    const uint32_t producedBefore = produced;
+    bool progress = false;
+    DecodeStatus status = DecodeStatus::kMoreInput;
+    if (kind == DecoderKind::kInflate) {
+      state.inPos = consumed;
+      state.outPos = produced;
+      const int32_t blockState = state.blockState;
+      const uint8_t bitCount = state.bitCount;
+      status = inflateStep(state, window_, pending_, area_, consumeLimit);
+      consumed = state.inPos;
+      produced = state.outPos;
+      progress = state.blockState != blockState || state.bitCount != bitCount;
+    } else if (kind == DecoderKind::kStream) {
+      status =
+          stream_->step(window_, pending_, inputComplete, consumed, area_, consumeLimit, produced);
+    } else {
       std::memcpy(area_, window_, pending_);
       consumed = produced = pending_;
-      break;
-  }
-  if (zip_.abortRequest) return fail(zipErrAborted);
-  return 0;
-}
-
-// A pass goes on while there is room below the limit and input to take,
-// and stops early for a refill once little input is left while more of the
-// volume is to be read.
-bool EntryReader::PassBounds::goOn(uint32_t pending, uint32_t consumed, uint32_t produced) const {
-  if (produced >= limit - 2048) return false;
-  return !(pending - consumed <= 65536 && consumed != 0 && moreOnVolume);
-}
-
-// Deflate's decoder returns at every block's end and reads back into the
-// history in front of the output area.
-int32_t EntryReader::inflatePass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced) {
-  InflateState& state = *buffers_.inflate;
-  while (consumed < pending_ && pass.goOn(pending_, consumed, produced)) {
-    state.inPos = consumed;
-    state.outPos = produced;
-    int32_t blockState = state.blockState;
-    uint8_t bitCount = state.bitCount;
-    DecodeStatus status = inflateStep(state, window_, pending_, area_, pass.limit);
+    }
     if (decodeFailed(status)) return dataError(DecodeError(status));
-    bool progress = state.inPos != consumed || state.outPos != produced ||
-                    state.blockState != blockState || state.bitCount != bitCount;
-    consumed = state.inPos;
-    produced = state.outPos;
-    if (status == DecodeStatus::kDone) {
+    if (state.finished) {  // deflate's final block has ended
       consumed = pending_;
       break;
     }
-    if (!progress) {
-      // The decoder needs bytes that are not buffered: wait for them, or
-      // give up when none will come.
-      if (pass.moreToCome) break;
+    if (!progress && consumed == consumedBefore && produced == producedBefore) {
+      if (mayWait) break;
       return dataError(zipErrNotZipFile);
     }
     if (zip_.abortRequest) return fail(zipErrAborted);
@@ -410,30 +389,16 @@ int32_t EntryReader::inflatePass(const PassBounds& pass, uint32_t& consumed, uin
   return 0;
 }
 
-// A stream decoder may produce output from input it has already consumed,
-// so a pass also goes on while output is due.
-int32_t EntryReader::streamPass(const PassBounds& pass, uint32_t& consumed, uint32_t& produced) {
-  while ((consumed < pending_ || streamHasOutput()) && pass.goOn(pending_, consumed, produced)) {
-    const uint32_t consumedBefore = consumed;
-    const uint32_t producedBefore = produced;
-    DecodeStatus status =
-        stream_->step(window_, pending_, pass.inputComplete, consumed, area_, pass.limit, produced);
-    if (decodeFailed(status)) return dataError(DecodeError(status));
-    if (consumed == consumedBefore && produced == producedBefore) {
-      if (!pass.inputComplete) break;  // waits for more input
-      return dataError(zipErrNotZipFile);
-    }
-    if (zip_.abortRequest) return fail(zipErrAborted);
-  }
-  return 0;
-}
-
-// The run keeps one decoder per stream method; each entry starts it anew.
+// A run keeps the stream decoder while its entries' method stays the
+// same; each entry starts it anew.
 void EntryReader::startStreamDecoder() {
   if (!method_ || method_->kind != DecoderKind::kStream) return;
-  std::unique_ptr<StreamDecoder>& decoder = buffers_.decoders[method_ - kMethods];
-  if (!decoder) decoder = method_->makeDecoder();
-  stream_ = decoder.get();
+  if (!buffers_.decoder || buffers_.decoderMethod != method_->method) {
+    buffers_.decoder.reset();  // its memory goes before the next decoder's comes
+    buffers_.decoder = method_->makeDecoder();
+    buffers_.decoderMethod = method_->method;
+  }
+  stream_ = buffers_.decoder.get();
   stream_->reset(StreamStart{entry_.uncompressedSize, entry_.flags});
 }
 

@@ -22,9 +22,10 @@ struct EntryBuffers {
   std::vector<uint8_t> input;   // chunks read; pending bytes at the start
   std::vector<uint8_t> output;  // 64 KiB of history, then the output area
   std::unique_ptr<InflateState> inflate = std::make_unique<InflateState>();
-  // One per row of the method table, made by the first entry of its
-  // method: a decoder's memory serves every entry of the method.
-  std::unique_ptr<StreamDecoder> decoders[kMethodCount];
+  // The stream decoder of the last entry that had one, kept while the
+  // entries' method stays the same: its memory serves them all.
+  std::unique_ptr<StreamDecoder> decoder;
+  uint16_t decoderMethod = 0;
 };
 
 // 0, or -1 after reporting. A failure once the data have begun to be

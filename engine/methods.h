@@ -4,7 +4,6 @@
 // table or from zip_format.h.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -29,9 +28,9 @@ struct MethodRow {
   // kInflate: the format, whose window the pipeline keeps as history in
   // front of the output area.
   InflateFormat inflateFormat;
-  // kStream: makes the decoder once per run; every entry of the method
-  // starts it with reset(), which hands it the entry's uncompressed size
-  // and general purpose flags.
+  // kStream: makes the decoder; every entry of the method starts it with
+  // reset(), which hands it the entry's uncompressed size and general
+  // purpose flags.
   std::unique_ptr<StreamDecoder> (*makeDecoder)();
 };
 
@@ -48,15 +47,8 @@ inline constexpr MethodRow kMethods[] = {
     {kMethodLzma, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<LzmaDecoder>},
 };
 
-inline constexpr size_t kMethodCount = sizeof kMethods / sizeof kMethods[0];
-
 // The method's row, or nullptr when the pipeline does not decode it.
-inline const MethodRow* FindMethod(uint16_t method) {
-  for (const MethodRow& row : kMethods) {
-    if (row.method == method) return &row;
-  }
-  return nullptr;
-}
+const MethodRow* FindMethod(uint16_t method);
 
 // Output bytes of the entry that the decoder reads back in front of its
 // output area.
