@@ -17,7 +17,7 @@ constexpr uint32_t kBytesPerLevel = 100000;
 Bzip2Decoder::Bzip2Decoder() = default;
 Bzip2Decoder::~Bzip2Decoder() = default;
 
-void Bzip2Decoder::reset() {
+void Bzip2Decoder::reset(const StreamStart&) {
   phase_ = Phase::kStreamHeader;
   in_ = BitReader();
   streams_ = 0;
@@ -39,7 +39,7 @@ Bzip2Decoder::Outcome Bzip2Decoder::readStreamHeader(bool complete) {
   if (blockLimit_ > linksCapacity_) {
     links_.reset(new (std::nothrow) uint32_t[blockLimit_]);
     linksCapacity_ = links_ ? blockLimit_ : 0;
-    if (!links_) return Outcome::kError;
+    if (!links_) return Outcome::kNoMemory;
   }
   streamCrc_ = 0;
   return Outcome::kDone;
@@ -79,10 +79,10 @@ Bzip2Decoder::Outcome Bzip2Decoder::readBlockStart(bool complete) {
   return Outcome::kDone;
 }
 
-ZipError Bzip2Decoder::step(const uint8_t* input, uint32_t inputCount, bool inputComplete,
-                            uint32_t& inPos, uint8_t* output, uint32_t outputLimit,
-                            uint32_t& outPos) {
-  if (inPos > inputCount || outPos > outputLimit) return zipErrNone;
+DecodeStatus Bzip2Decoder::step(const uint8_t* input, uint32_t inputCount, bool inputComplete,
+                                uint32_t& inPos, uint8_t* output, uint32_t outputLimit,
+                                uint32_t& outPos) {
+  if (inPos > inputCount || outPos > outputLimit) return DecodeStatus::kMoreInput;
   in_.next = input + inPos;
   in_.end = input + inputCount;
   in_.overrun = false;
@@ -129,7 +129,12 @@ ZipError Bzip2Decoder::step(const uint8_t* input, uint32_t inputCount, bool inpu
   in_.giveBackWholeBytes();
   inPos = static_cast<uint32_t>(in_.next - input);
   outPos = static_cast<uint32_t>(out - output);
-  return outcome == Outcome::kError ? zipErrNotZipFile : zipErrNone;
+  if (outcome == Outcome::kError) return DecodeStatus::kDamaged;
+  if (outcome == Outcome::kNoMemory) return DecodeStatus::kOutOfMemory;
+  if (phase_ == Phase::kOutput) return DecodeStatus::kOutputFull;
+  // Another stream may follow one that ended, until the input is complete.
+  if (finished() && inputComplete) return DecodeStatus::kDone;
+  return DecodeStatus::kMoreInput;
 }
 
 }  // namespace extractor

@@ -8,36 +8,35 @@
 
 #include "bzip2/bit_reader.h"
 #include "bzip2/group_code.h"
-#include "engine/zip_error.h"
+#include "decode/stream_decoder.h"
 
 namespace extractor {
 
-class Bzip2Decoder {
+class Bzip2Decoder final : public StreamDecoder {
  public:
   Bzip2Decoder();
-  ~Bzip2Decoder();
+  ~Bzip2Decoder() override;
   Bzip2Decoder(const Bzip2Decoder&) = delete;
   Bzip2Decoder& operator=(const Bzip2Decoder&) = delete;
 
-  // Back to the start of an entry; the block memory is kept.
-  void reset();
+  // Back to the start of an entry; the block memory is kept. Nothing of
+  // the entry is needed: the data say all.
+  void reset(const StreamStart& start) override;
 
-  // Decodes input[inPos..inputCount) into output[outPos..outputLimit) and
-  // advances both positions. inputComplete says no more input will follow;
-  // until then a call stops where the input runs short. Returns
-  // zipErrNotZipFile on bad or (with inputComplete) cut data, also when the
-  // block memory cannot be had.
-  ZipError step(const uint8_t* input, uint32_t inputCount, bool inputComplete, uint32_t& inPos,
-                uint8_t* output, uint32_t outputLimit, uint32_t& outPos);
+  // kDamaged on bad or (with inputComplete) cut data, kOutOfMemory when the
+  // block memory cannot be had; kDone once a stream has ended and no input
+  // follows.
+  DecodeStatus step(const uint8_t* input, uint32_t inputCount, bool inputComplete, uint32_t& inPos,
+                    uint8_t* output, uint32_t outputLimit, uint32_t& outPos) override;
 
   // Output is due that needs no more input.
-  bool hasOutput() const { return phase_ == Phase::kOutput; }
+  bool hasOutput() const override { return phase_ == Phase::kOutput; }
   // At least one stream has ended, and nothing after it began.
-  bool finished() const { return phase_ == Phase::kAfterStream && streams_ > 0; }
+  bool finished() const override { return phase_ == Phase::kAfterStream && streams_ > 0; }
 
  private:
   enum class Phase { kStreamHeader, kBlockStart, kSymbols, kOutput, kAfterStream };
-  enum class Outcome { kDone, kStop, kError };
+  enum class Outcome { kDone, kStop, kError, kNoMemory };
 
   Outcome readStreamHeader(bool complete);
   Outcome readBlockStart(bool complete);

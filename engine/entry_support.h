@@ -5,26 +5,20 @@
 #include <cstdint>
 
 #include "crypto/zip_crypto.h"
+#include "engine/methods.h"
 #include "engine/zip_entry.h"
 #include "engine/zip_error.h"
 #include "engine/zip_format.h"
 
 namespace extractor {
 
-// The compression methods the pipeline decodes; a decoder that joins it
-// adds its method here.
-inline constexpr uint16_t kKnownMethods[] = {kMethodStored, kMethodDeflated, kMethodDeflate64,
-                                             kMethodBzip2, kMethodLzma};
-
 // Strong encryption (bit 6) and an encrypted central directory, which
 // masks the local headers (bit 13): ciphers this program does not have.
 inline constexpr uint16_t kStrongEncryptionFlags = 1 << 6 | 1 << 13;
 
+// The methods the pipeline decodes are the rows of its method table.
 inline bool KnownMethod(uint16_t method) {
-  for (uint16_t known : kKnownMethods) {
-    if (method == known) return true;
-  }
-  return false;
+  return FindMethod(method) != nullptr;
 }
 
 // Bytes beyond a traditional encryption header. An entry without them needs

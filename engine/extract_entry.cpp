@@ -20,18 +20,18 @@
 namespace extractor {
 namespace {
 
-// Room for the larger window, Deflate64's.
-constexpr uint32_t kHistory = windowSize(InflateFormat::kDeflate64);
+// Room for the largest window a method reads back into.
+constexpr uint32_t kHistory = [] {
+  uint32_t most = 0;
+  for (const MethodRow& row : kMethods) most = std::max(most, HistoryOf(row));
+  return most;
+}();
 // The history, and the room the decoder may write beyond its limit.
 constexpr uint32_t kOutputSlack = kHistory + kOutputRoom;
 // The input buffer's size in usable windows.
 constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes, WinZipAes };
-
-// General purpose flag bit 1 of an LZMA entry: its data end with the end
-// marker.
-constexpr uint16_t kFlagLzmaEndMarker = 0x0002;
 
 // The state of one ExtractEntry call.
 class EntryReader {
@@ -56,7 +56,6 @@ class EntryReader {
   void makeRoomForChunk();
   int32_t decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& produced);
   void startStreamDecoder();
-  ZipError streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed, uint32_t& produced);
   bool streamHasOutput() const;
   bool streamFinished() const;
   int32_t deliver(uint32_t produced);
@@ -73,6 +72,9 @@ class EntryReader {
   std::u16string archiveName_;
 
   bool outputStarted_ = false;
+  const MethodRow* method_ = nullptr;  // nullptr: a method the pipeline does not decode
+  StreamDecoder* stream_ = nullptr;    // for kStream methods
+  uint32_t history_ = 0;               // output bytes kept in front of the area
   Cipher cipher_ = Cipher::None;
   ZipCryptKeys keys_;
   AesKey aes_{};
@@ -139,8 +141,12 @@ int32_t EntryReader::run() {
   in_ = window_ = buffers_.input.data();
   area_ = buffers_.output.data() + kHistory;
   std::memset(buffers_.output.data(), 0, kHistory);
+  method_ = FindMethod(entry_.method);
   *buffers_.inflate = InflateState();
-  if (entry_.method == kMethodDeflate64) buffers_.inflate->format = InflateFormat::kDeflate64;
+  if (method_) {
+    buffers_.inflate->format = method_->inflateFormat;
+    history_ = HistoryOf(*method_);
+  }
   startStreamDecoder();
   usableInput_ = capacity;
   dataLength_ = entry_.compressedSize;
@@ -339,81 +345,70 @@ int32_t EntryReader::decodePass(uint32_t chunk, uint32_t& consumed, uint32_t& pr
   }
   const bool moreOnVolume = volumeRemaining_ != chunk;
   const bool inputComplete = !moreOnVolume && volumeShare_ == dataLength_ - earlierVolumesShare_;
+  if (!method_) return fail(zipErrUnknownAlgorithm);
+  const DecoderKind kind = method_->kind;
+  // A decoder that makes no progress needs bytes not yet buffered: it
+  // waits for them while more may come, otherwise the data are cut.
+  const bool mayWait = kind == DecoderKind::kInflate ? moreOnVolume || moreToCome : !inputComplete;
 
+  // Deflate's decoder returns at every block's end; a stream decoder may
+  // produce output from input it has already consumed.
   while (produced < consumeLimit - 2048 && (consumed < pending_ || streamHasOutput())) {
     if (pending_ - consumed <= 65536 && consumed != 0 && moreOnVolume) break;  // refill first
-    if (entry_.method == kMethodDeflated || entry_.method == kMethodDeflate64) {
+    const uint32_t consumedBefore = consumed;
+    const uint32_t producedBefore = produced;
+    bool progress = false;
+    DecodeStatus status = DecodeStatus::kMoreInput;
+    if (kind == DecoderKind::kInflate) {
       state.inPos = consumed;
       state.outPos = produced;
-      int32_t blockState = state.blockState;
-      uint8_t bitCount = state.bitCount;
-      ZipError result = inflateStep(state, window_, pending_, area_, consumeLimit);
-      if (result != zipErrNone) return dataError(result);
-      bool progress = state.inPos != consumed || state.outPos != produced ||
-                      state.blockState != blockState || state.bitCount != bitCount;
+      const int32_t blockState = state.blockState;
+      const uint8_t bitCount = state.bitCount;
+      status = inflateStep(state, window_, pending_, area_, consumeLimit);
       consumed = state.inPos;
       produced = state.outPos;
-      if (state.finished) {
-        consumed = pending_;
-        break;
-      }
-      if (!progress) {
-        // The decoder needs bytes that are not buffered: wait for them, or
-        // give up when none will come.
-        if (moreOnVolume || moreToCome) break;
-        return dataError(zipErrNotZipFile);
-      }
-    } else if (entry_.method == kMethodStored) {
+      progress = state.blockState != blockState || state.bitCount != bitCount;
+    } else if (kind == DecoderKind::kStream) {
+      status =
+          stream_->step(window_, pending_, inputComplete, consumed, area_, consumeLimit, produced);
+    } else {
       std::memcpy(area_, window_, pending_);
       consumed = produced = pending_;
-    } else if (entry_.method == kMethodBzip2 || entry_.method == kMethodLzma) {
-      const uint32_t consumedBefore = consumed;
-      const uint32_t producedBefore = produced;
-      ZipError result = streamStep(inputComplete, consumeLimit, consumed, produced);
-      if (result != zipErrNone) return dataError(result);
-      if (consumed == consumedBefore && produced == producedBefore) {
-        if (!inputComplete) break;  // waits for more input
-        return dataError(zipErrNotZipFile);
-      }
-    } else {
-      return fail(zipErrUnknownAlgorithm);
+    }
+    if (decodeFailed(status)) return dataError(DecodeError(status));
+    if (state.finished) {  // deflate's final block has ended
+      consumed = pending_;
+      break;
+    }
+    if (!progress && consumed == consumedBefore && produced == producedBefore) {
+      if (mayWait) break;
+      return dataError(zipErrNotZipFile);
     }
     if (zip_.abortRequest) return fail(zipErrAborted);
   }
   return 0;
 }
 
-// bzip2 and LZMA keep state of their own, may produce output from input
-// already consumed, and stop at any byte of input and output.
+// A run keeps the stream decoder while its entries' method stays the
+// same; each entry starts it anew.
 void EntryReader::startStreamDecoder() {
-  if (entry_.method == kMethodBzip2) {
-    if (!buffers_.bzip2) buffers_.bzip2 = std::make_unique<Bzip2Decoder>();
-    buffers_.bzip2->reset();
-  } else if (entry_.method == kMethodLzma) {
-    if (!buffers_.lzma) buffers_.lzma = std::make_unique<LzmaDecoder>();
-    buffers_.lzma->reset(entry_.uncompressedSize, (entry_.flags & kFlagLzmaEndMarker) != 0);
+  if (!method_ || method_->kind != DecoderKind::kStream) return;
+  if (!buffers_.decoder || buffers_.decoderMethod != method_->method) {
+    buffers_.decoder.reset();  // its memory goes before the next decoder's comes
+    buffers_.decoder = method_->makeDecoder();
+    buffers_.decoderMethod = method_->method;
   }
-}
-
-ZipError EntryReader::streamStep(bool inputComplete, uint32_t limit, uint32_t& consumed,
-                                 uint32_t& produced) {
-  if (entry_.method == kMethodBzip2) {
-    return buffers_.bzip2->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
-  }
-  return buffers_.lzma->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+  stream_ = buffers_.decoder.get();
+  stream_->reset(StreamStart{entry_.uncompressedSize, entry_.flags});
 }
 
 bool EntryReader::streamHasOutput() const {
-  if (draining_) return false;
-  if (entry_.method == kMethodBzip2) return buffers_.bzip2->hasOutput();
-  if (entry_.method == kMethodLzma) return buffers_.lzma->hasOutput();
-  return false;
+  return stream_ && !draining_ && stream_->hasOutput();
 }
 
+// Methods without a stream decoder end where their data end.
 bool EntryReader::streamFinished() const {
-  if (entry_.method == kMethodBzip2) return buffers_.bzip2->finished();
-  if (entry_.method == kMethodLzma) return buffers_.lzma->finished();
-  return true;
+  return !stream_ || stream_->finished();
 }
 
 int32_t EntryReader::deliver(uint32_t produced) {
@@ -423,10 +418,9 @@ int32_t EntryReader::deliver(uint32_t produced) {
   zip_.PumpMessages();
   crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
   if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
-  // The newest output, as much as the format reaches back, becomes the
+  // The newest output, as much as the method reads back, becomes the
   // history in front of the area.
-  const uint32_t window = windowSize(buffers_.inflate->format);
-  std::memmove(area_ - window, area_ - window + produced, window);
+  if (history_ != 0) std::memmove(area_ - history_, area_ - history_ + produced, history_);
   return 0;
 }
 

@@ -6,14 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "bzip2/bzip2.h"
 #include "crypto/aes.h"
 #include "crypto/winzip_aes.h"
 #include "crypto/zip_crypto.h"
+#include "engine/methods.h"
 #include "engine/zip_entry.h"
 #include "fileio/zip_stream.h"
 #include "inflate/inflate.h"
-#include "lzma/lzma.h"
 
 namespace extractor {
 
@@ -23,9 +22,10 @@ struct EntryBuffers {
   std::vector<uint8_t> input;   // chunks read; pending bytes at the start
   std::vector<uint8_t> output;  // 64 KiB of history, then the output area
   std::unique_ptr<InflateState> inflate = std::make_unique<InflateState>();
-  // Made by the first entry of their method.
-  std::unique_ptr<Bzip2Decoder> bzip2;
-  std::unique_ptr<LzmaDecoder> lzma;
+  // The stream decoder of the last entry that had one, kept while the
+  // entries' method stays the same: its memory serves them all.
+  std::unique_ptr<StreamDecoder> decoder;
+  uint16_t decoderMethod = 0;
 };
 
 // 0, or -1 after reporting. A failure once the data have begun to be

@@ -28,6 +28,9 @@ constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kMethodDeflate64 = 9;
 constexpr uint16_t kMethodBzip2 = 12;
 constexpr uint16_t kMethodLzma = 14;
+constexpr uint16_t kMethodZstd = 93;  // one or more Zstandard frames
+constexpr uint16_t kMethodXz = 95;    // a complete .xz stream
+constexpr uint16_t kMethodPpmd = 98;  // PPMd variant I revision 1
 
 constexpr uint16_t kEncryptedFlag = 1 << 0;
 constexpr uint16_t kDataDescriptorFlag = 1 << 3;

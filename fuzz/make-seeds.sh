@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 rm -rf corpus
-mkdir -p corpus/directory corpus/extract corpus/inflate corpus/crypto corpus/bzip2 corpus/lzma
+mkdir -p corpus/directory corpus/extract corpus/inflate corpus/crypto corpus/streams
 
 mkdir -p "$work/in/docs/deep"
 printf 'hello, world\n' > "$work/in/hello.txt"
@@ -129,19 +129,20 @@ open("corpus/inflate/deflate64-long", "wb").write(b"\x00\x05\x06\x07\x88" + raw)
 PY
 echo "seeds: $(ls corpus/* | wc -l) files, $(du -sk corpus | cut -f1) KiB"
 
-# bzip2 and LZMA streams with the targets' control bytes in front: bzip2
-# takes 9 (a step flag and two words), lzma 13 (a control byte and three
-# words, the last the entry's size).
+# bzip2 and LZMA streams for the streams target: the method, a control
+# byte (bit 7: all input at once; the rest, the entry's flags, bit 1 the
+# LZMA end marker), the input step, the output area and the entry's size.
 python3 - <<'PYTHON'
 import bz2, lzma, struct
 text = b"".join(b"line %d of the sample\n" % i for i in range(300))
 samples = [b"", b"x", text, bytes(range(256)) * 8]
+def seed(name, method, control, step, size, stream):
+    with open("corpus/streams/" + name, "wb") as f:
+        f.write(bytes([method, control]) + struct.pack("<III", step, 5000, size) + stream)
 for i, data in enumerate(samples):
-    with open("corpus/bzip2/seed-%d" % i, "wb") as f:
-        f.write(bytes([i]) + struct.pack("<II", 700 + i, 5000) + bz2.compress(data, 1 + i * 2))
+    seed("bzip2-%d" % i, 12, 0x80 if i == 0 else 0, 700 + i, 0, bz2.compress(data, 1 + i * 2))
     raw = lzma.compress(data, lzma.FORMAT_RAW, filters=[{"id": lzma.FILTER_LZMA1, "preset": 1}])
     props = lzma._encode_filter_properties({"id": lzma.FILTER_LZMA1, "preset": 1})
-    with open("corpus/lzma/seed-%d" % i, "wb") as f:
-        f.write(bytes([1 | (i & 2)]) + struct.pack("<III", 700 + i, 5000, len(data)) +
-                bytes([9, 4, 5, 0]) + props + raw)
+    seed("lzma-%d" % i, 14, 0x02 | (0x80 if i & 2 else 0), 700 + i, len(data),
+         bytes([9, 4, 5, 0]) + props + raw)
 PYTHON

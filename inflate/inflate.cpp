@@ -50,9 +50,9 @@ Outcome startBlock(StepContext& c, InflateState& state) {
 
 }  // namespace
 
-ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCount,
-                     uint8_t* outputArea, uint32_t limit) {
-  if (state.inPos > inputCount) return zipErrNone;
+DecodeStatus inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCount,
+                         uint8_t* outputArea, uint32_t limit) {
+  if (state.inPos > inputCount) return DecodeStatus::kMoreInput;
   StepContext c;
   c.in.start = input;
   c.in.next = input + state.inPos;
@@ -92,7 +92,9 @@ ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCo
   state.outPos = c.outPos();
   state.bitBuffer = static_cast<uint32_t>(c.in.bits);
   state.bitCount = static_cast<uint8_t>(c.in.count);
-  return outcome == Outcome::kError ? zipErrNotZipFile : zipErrNone;
+  if (outcome == Outcome::kError) return DecodeStatus::kDamaged;
+  if (state.finished) return DecodeStatus::kDone;
+  return state.outPos >= limit ? DecodeStatus::kOutputFull : DecodeStatus::kMoreInput;
 }
 
 }  // namespace extractor

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/zip_error.h"
+#include "decode/decode_status.h"
 #include "inflate/huffman_table.h"
 
 namespace extractor {
@@ -49,8 +49,11 @@ constexpr uint32_t kOutputRoom = 66560;
 // limit is used up. The windowSize(state.format) bytes in front of
 // outputArea hold the entry's most recent output. Writes stay below outputArea + limit +
 // kOutputRoom. When the input might run short the call ends before the symbol concerned, with the
-// state as if it had stopped there. Returns zipErrNotZipFile on a format error.
-ZipError inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCount,
-                     uint8_t* outputArea, uint32_t limit);
+// state as if it had stopped there. Returns kDamaged on a format error, kDone
+// once a final block has ended, kOutputFull once the budget is used up, and
+// kMoreInput otherwise: after a block's end, or where the input might run
+// short (the caller tells the two apart by whether the call made progress).
+DecodeStatus inflateStep(InflateState& state, const uint8_t* input, uint32_t inputCount,
+                         uint8_t* outputArea, uint32_t limit);
 
 }  // namespace extractor

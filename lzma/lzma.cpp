@@ -29,9 +29,9 @@ uint32_t load32(const uint8_t* p) {
 LzmaDecoder::LzmaDecoder() = default;
 LzmaDecoder::~LzmaDecoder() = default;
 
-void LzmaDecoder::reset(uint64_t uncompressedSize, bool endMarker) {
-  uncompressedSize_ = uncompressedSize;
-  endMarker_ = endMarker;
+void LzmaDecoder::reset(const StreamStart& start) {
+  uncompressedSize_ = start.uncompressedSize;
+  endMarker_ = (start.flags & kLzmaEndMarkerFlag) != 0;
   headerRead_ = false;
   finished_ = false;
   produced_ = 0;
@@ -104,10 +104,10 @@ uint32_t LzmaDecoder::copyMatch(uint32_t limit) {
   return n;
 }
 
-ZipError LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool inputComplete,
-                           uint32_t& inPos, uint8_t* output, uint32_t outputLimit,
-                           uint32_t& outPos) {
-  if (inPos > inputCount || outPos > outputLimit) return zipErrNone;
+DecodeStatus LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool inputComplete,
+                               uint32_t& inPos, uint8_t* output, uint32_t outputLimit,
+                               uint32_t& outPos) {
+  if (inPos > inputCount || outPos > outputLimit) return DecodeStatus::kMoreInput;
   const uint8_t* in = input + inPos;
   const uint8_t* const end = input + inputCount;
   Outcome outcome = Outcome::kDone;
@@ -163,7 +163,9 @@ ZipError LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool input
   }
   if (finished_) in = end;  // whatever follows the data is not looked at
   inPos = static_cast<uint32_t>(in - input);
-  return outcome == Outcome::kError ? zipErrNotZipFile : zipErrNone;
+  if (outcome == Outcome::kError) return DecodeStatus::kDamaged;
+  if (finished_) return DecodeStatus::kDone;
+  return outPos == outputLimit ? DecodeStatus::kOutputFull : DecodeStatus::kMoreInput;
 }
 
 }  // namespace extractor

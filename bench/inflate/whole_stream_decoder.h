@@ -37,7 +37,8 @@ class OurDecoder {
     const uint32_t count = static_cast<uint32_t>(in.size());
     while (state_->inPos < count) {
       const uint32_t before = state_->inPos, outBefore = state_->outPos;
-      if (extractor::inflateStep(*state_, in.data(), count, output(), limit_)) {
+      if (extractor::decodeFailed(
+              extractor::inflateStep(*state_, in.data(), count, output(), limit_))) {
         return false;
       }
       if (state_->inPos == before && state_->outPos == outBefore &&

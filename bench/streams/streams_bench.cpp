@@ -32,8 +32,8 @@ bool oursDecode(Decoder& d, const Bytes& stream, uint8_t* area, size_t size) {
   size_t total = 0;
   for (;;) {
     uint32_t outPos = 0;
-    if (d.step(stream.data(), static_cast<uint32_t>(stream.size()), true, inPos, area, kArea,
-               outPos) != extractor::zipErrNone) {
+    if (extractor::decodeFailed(d.step(stream.data(), static_cast<uint32_t>(stream.size()), true,
+                                       inPos, area, kArea, outPos))) {
       return false;
     }
     total += outPos;
@@ -130,10 +130,10 @@ int main(int argc, char** argv) {
       const size_t size = file.data.size();
       auto ours = [&] {
         if (isBzip2) {
-          bzip2.reset();
+          bzip2.reset({});
           return oursDecode(bzip2, stream, area.data(), size);
         }
-        lzma.reset(static_cast<uint32_t>(size), true);
+        lzma.reset({size, extractor::kLzmaEndMarkerFlag});
         return oursDecode(lzma, stream, area.data(), size);
       };
       auto lib = [&] {

@@ -43,7 +43,10 @@ ZipError DualDecoder::step(const uint8_t* input, uint32_t inputCount, uint32_t l
   const uint64_t end = kHistory + uint64_t{limit} + kRoom;
   std::memset(fastOut_.data() + end, kCanaryByte, kCanary);
   const uint32_t outBefore = fast_->outPos;
-  ZipError fastResult = inflateStep(*fast_, input, inputCount, output(), limit);
+  // The reference speaks in the engine's codes.
+  ZipError fastResult = decodeFailed(inflateStep(*fast_, input, inputCount, output(), limit))
+                            ? zipErrNotZipFile
+                            : zipErrNone;
   ZipError refResult =
       reference::inflateStep(*ref_, input, inputCount, refOut_.data() + kHistory, limit);
   for (uint32_t i = 0; i < kCanary; ++i) {

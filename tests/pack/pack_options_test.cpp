@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "options.h"
+#include "zip_records.h"
 
 namespace extractor::pack {
 namespace {
@@ -54,6 +55,32 @@ TEST(PackOptionsTest, PasswordFormsAndDefaults) {
     EXPECT_EQ(options->inputs, c.inputs);
     EXPECT_EQ(options->output, "s.exe");
   }
+}
+
+// Each --method gives its ZIP method number and the version its entries
+// need, also under WinZip AES (5.1 at least).
+TEST(PackOptionsTest, MethodsByNameAndTheVersionTheyNeed) {
+  struct Case {
+    const char* name;
+    uint16_t number;
+    uint16_t version;
+  } cases[] = {{"deflate", 8, 20}, {"bzip2", 12, 46}, {"lzma", 14, 63}, {"zstd", 93, 63},
+               {"xz", 95, 63}};
+  for (const Case& c : cases) {
+    std::string problem;
+    std::optional<Options> options = parseOptions({"-o", "s.exe", "--method", c.name, "d"}, problem);
+    ASSERT_TRUE(options) << c.name << ": " << problem;
+    const PackMethod* row = findPackMethod(c.name);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(options->method, row->method) << c.name;
+    EXPECT_EQ(row->number, c.number) << c.name;
+    EXPECT_EQ(neededVersion(c.number, c.number), c.version) << c.name;
+    EXPECT_EQ(neededVersion(c.number, 99), std::max<uint16_t>(c.version, 51)) << c.name;
+  }
+  EXPECT_EQ(neededVersion(0, 0), 20);
+  std::string problem;
+  EXPECT_FALSE(parseOptions({"-o", "s.exe", "--method", "ppmd", "d"}, problem));
+  EXPECT_EQ(problem, "--method takes deflate, bzip2, lzma, zstd or xz, not ppmd");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(Bzip2, EveryBlockSizeAndKindOfData) {
       const Bytes stream = bzip2Compress(c.data, level);
       for (const Driving& d : kDrivings) {
         if (c.data.size() > 300000 && level % 4 != 1 && d.inputStep != 0) continue;
-        decoder.reset();
+        decoder.reset({});
         Decoded got = drive(decoder, stream, d.inputStep, d.outputArea);
         ASSERT_TRUE(got.ok()) << c.name << " level " << level << " step " << d.inputStep;
         ASSERT_TRUE(got.output == c.data) << c.name << " level " << level;
@@ -49,7 +49,7 @@ TEST(Bzip2, ConcatenatedStreamsOfGrowingBlockSize) {
 
   // Whatever follows a stream has to be another stream.
   whole.push_back(0);
-  decoder.reset();
+  decoder.reset({});
   EXPECT_TRUE(drive(decoder, whole, 0, 1 << 20).failed);
 }
 
@@ -57,7 +57,7 @@ TEST(Bzip2, CutStreamsEndWithAnError) {
   const Bytes stream = bzip2Compress(textBytes(200000, 5), 9);
   Bzip2Decoder decoder;
   for (size_t cut = 0; cut < stream.size(); cut += cut < 4096 ? 1 : 997) {
-    decoder.reset();
+    decoder.reset({});
     Decoded got =
         drive(decoder, Bytes(stream.begin(), stream.begin() + cut), cut % 2 ? 1500 : 0, 1 << 16);
     ASSERT_FALSE(got.ok()) << "cut at " << cut;
@@ -78,7 +78,7 @@ TEST(Bzip2, DamagedStreamsAgreeWithLibbz2) {
           rng() % 2 ? rng() % std::min<size_t>(stream.size(), 200) : rng() % stream.size();
       stream[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
     }
-    decoder.reset();
+    decoder.reset({});
     Decoded got = drive(decoder, stream, trial % 2 ? 333 : 0, 70000);
     std::optional<Bytes> want = bzip2Reference(stream);
     ASSERT_EQ(got.ok(), want.has_value()) << "trial " << trial;

@@ -8,25 +8,16 @@
 #include <vector>
 
 #include "decode/decode_status.h"
-#include "engine/zip_error.h"
 
 namespace extractor::testing {
 
 struct Decoded {
   bool failed = false;
-  int status = 0;  // the failing step's ZipError or DecodeStatus, for messages
+  int status = 0;  // the failing step's DecodeStatus, for messages
   bool finished = false;
   std::vector<uint8_t> output;
   bool ok() const { return !failed && finished; }
 };
-
-// Decoders report either the engine's codes or a DecodeStatus of their own.
-inline bool stepFailed(ZipError error) {
-  return error != zipErrNone;
-}
-inline bool stepFailed(DecodeStatus status) {
-  return decodeFailed(status);
-}
 
 // inputStep 0 buffers all input at once. The input buffer moves its
 // unconsumed bytes to its start before each refill, as the pipeline does.
@@ -49,7 +40,7 @@ Decoded drive(Decoder& decoder, const std::vector<uint8_t>& stream, size_t input
                                      inPos, area.data(), outputArea, outPos);
     result.output.insert(result.output.end(), area.begin(), area.begin() + outPos);
     buffer.erase(buffer.begin(), buffer.begin() + inPos);
-    if (stepFailed(status)) {
+    if (decodeFailed(status)) {
       result.failed = true;
       result.status = static_cast<int>(status);
       break;

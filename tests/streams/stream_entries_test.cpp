@@ -56,6 +56,26 @@ TEST_F(StreamEntries, LargeEntriesDecodeOverManyPasses) {
   }
 }
 
+// A run keeps one stream decoder while the method stays and makes another
+// when it changes: entries of alternating methods, and of one method in a
+// row, each start from a clean decoder.
+TEST_F(StreamEntries, EntriesOfChangingMethodsInOneRun) {
+  const uint16_t methods[] = {12, 12, 14, 0, 14, 14, 12, 14};
+  ZipBuilder b;
+  std::vector<Bytes> contents;
+  for (size_t i = 0; i < std::size(methods); ++i) {
+    contents.push_back(testing::textBytes(20000 + 7000 * i, static_cast<uint32_t>(i)));
+    const std::string name = "f" + std::to_string(i);
+    b.entries.push_back(methods[i] ? compressedEntry(name, contents[i], methods[i], i % 2 == 0)
+                                   : storedEntry(name, contents[i]));
+  }
+  ASSERT_EQ(extract(b), 0);
+  EXPECT_EQ(window.warningsDialogs, 0);
+  for (size_t i = 0; i < std::size(methods); ++i) {
+    EXPECT_TRUE(extracted("f" + std::to_string(i)) == contents[i]) << i;
+  }
+}
+
 TEST_F(StreamEntries, BadOrCutDataFailsAndRemovesThePartialFile) {
   const Bytes content = testing::textBytes(3000000, 3);
   struct Case {

@@ -10,6 +10,9 @@
 #ifdef EXTRACTOR_PACK_LZMA
 #include <lzma.h>
 #endif
+#ifdef EXTRACTOR_PACK_ZSTD
+#include <zstd.h>
+#endif
 
 namespace extractor::pack {
 namespace {
@@ -81,23 +84,12 @@ class Bzip2Compressor : public Compressor {
 #endif
 
 #ifdef EXTRACTOR_PACK_LZMA
-// LZMA as ZIP stores it: version 2 bytes, properties size 2 bytes, the
-// properties, then the raw stream, which ends with the end marker (flag
-// bit 1 says so).
-class LzmaCompressor : public Compressor {
+// liblzma's encoders share the way they are fed; a header of the method may
+// go in front of what they make.
+class LiblzmaCompressor : public Compressor {
  public:
-  explicit LzmaCompressor(int level) {
-    if (lzma_lzma_preset(&options_, static_cast<uint32_t>(level))) return;
-    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options_}, {LZMA_VLI_UNKNOWN, nullptr}};
-    uint8_t header[9] = {LZMA_VERSION_MAJOR, LZMA_VERSION_MINOR, 5, 0};
-    if (lzma_properties_encode(filters, header + 4) != LZMA_OK) return;
-    header_.assign(header, header + sizeof header);
-    ok_ = lzma_raw_encoder(&stream_, filters) == LZMA_OK;
-  }
-  ~LzmaCompressor() override { lzma_end(&stream_); }
+  ~LiblzmaCompressor() override { lzma_end(&stream_); }
   bool ok() const { return ok_; }
-  uint16_t method() const override { return kMethodLzma; }
-  uint16_t flags() const override { return 1 << 1; }
 
   Error run(const uint8_t* data, size_t size, bool finish, Spool& spool) override {
     if (!header_.empty()) {
@@ -120,10 +112,75 @@ class LzmaCompressor : public Compressor {
     return std::nullopt;
   }
 
- private:
-  lzma_options_lzma options_{};
+ protected:
   lzma_stream stream_ = LZMA_STREAM_INIT;
   std::vector<uint8_t> header_;
+  bool ok_ = false;
+
+ private:
+  uint8_t out_[kOutputChunk];
+};
+
+// LZMA as ZIP stores it: version 2 bytes, properties size 2 bytes, the
+// properties, then the raw stream, which ends with the end marker (flag
+// bit 1 says so). The level is the preset.
+class LzmaCompressor : public LiblzmaCompressor {
+ public:
+  explicit LzmaCompressor(int level) {
+    if (lzma_lzma_preset(&options_, static_cast<uint32_t>(level))) return;
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options_}, {LZMA_VLI_UNKNOWN, nullptr}};
+    uint8_t header[9] = {LZMA_VERSION_MAJOR, LZMA_VERSION_MINOR, 5, 0};
+    if (lzma_properties_encode(filters, header + 4) != LZMA_OK) return;
+    header_.assign(header, header + sizeof header);
+    ok_ = lzma_raw_encoder(&stream_, filters) == LZMA_OK;
+  }
+  uint16_t method() const override { return kMethodLzma; }
+  uint16_t flags() const override { return 1 << 1; }
+
+ private:
+  lzma_options_lzma options_{};
+};
+
+// A complete .xz stream (LZMA2, CRC-64 check); the level is the preset.
+class XzCompressor : public LiblzmaCompressor {
+ public:
+  explicit XzCompressor(int level) {
+    ok_ = lzma_easy_encoder(&stream_, static_cast<uint32_t>(level), LZMA_CHECK_CRC64) == LZMA_OK;
+  }
+  uint16_t method() const override { return kMethodXz; }
+};
+#endif
+
+#ifdef EXTRACTOR_PACK_ZSTD
+// One Zstandard frame with its checksum; the level is libzstd's own level
+// (1 to 9 of its 1 to 19).
+class ZstdCompressor : public Compressor {
+ public:
+  explicit ZstdCompressor(int level) : context_(ZSTD_createCCtx()) {
+    ok_ = context_ &&
+          !ZSTD_isError(ZSTD_CCtx_setParameter(context_, ZSTD_c_compressionLevel, level)) &&
+          !ZSTD_isError(ZSTD_CCtx_setParameter(context_, ZSTD_c_checksumFlag, 1));
+  }
+  ~ZstdCompressor() override { ZSTD_freeCCtx(context_); }
+  bool ok() const { return ok_; }
+  uint16_t method() const override { return kMethodZstd; }
+
+  Error run(const uint8_t* data, size_t size, bool finish, Spool& spool) override {
+    ZSTD_inBuffer in{data, size, 0};
+    for (;;) {
+      ZSTD_outBuffer out{out_, sizeof out_, 0};
+      const size_t left =
+          ZSTD_compressStream2(context_, &out, &in, finish ? ZSTD_e_end : ZSTD_e_continue);
+      if (ZSTD_isError(left)) return std::string("libzstd failed to compress");
+      if (Error e = spool.append(out_, out.pos)) return e;
+      // Finishing ends once the frame is out; otherwise once the input is
+      // taken (libzstd keeps what it has not yet written).
+      if (finish ? left == 0 : in.pos == in.size) return std::nullopt;
+    }
+  }
+
+ private:
+  ZSTD_CCtx* context_;
   bool ok_ = false;
   uint8_t out_[kOutputChunk];
 };
@@ -150,7 +207,14 @@ bool methodAvailable(Method method) {
       return false;
 #endif
     case Method::Lzma:
+    case Method::Xz:
 #ifdef EXTRACTOR_PACK_LZMA
+      return true;
+#else
+      return false;
+#endif
+    case Method::Zstd:
+#ifdef EXTRACTOR_PACK_ZSTD
       return true;
 #else
       return false;
@@ -170,6 +234,12 @@ std::unique_ptr<Compressor> makeCompressor(Method method, int level, std::string
 #ifdef EXTRACTOR_PACK_LZMA
     case Method::Lzma:
       return started(std::make_unique<LzmaCompressor>(level), "liblzma", problem);
+    case Method::Xz:
+      return started(std::make_unique<XzCompressor>(level), "liblzma", problem);
+#endif
+#ifdef EXTRACTOR_PACK_ZSTD
+    case Method::Zstd:
+      return started(std::make_unique<ZstdCompressor>(level), "libzstd", problem);
 #endif
     default:
       problem = "this extractor-pack was built without the method's library";

@@ -1,5 +1,6 @@
-// The packer's compressors: zlib's deflate, libbz2 and liblzma, each fed a
-// file chunk by chunk and writing what it makes to the spool.
+// The packer's compressors: zlib's deflate, libbz2, liblzma (LZMA and xz)
+// and libzstd, each fed a file chunk by chunk and writing what it makes to
+// the spool.
 #pragma once
 
 #include <cstdint>

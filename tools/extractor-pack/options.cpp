@@ -12,7 +12,7 @@ const char kUsage[] =
     "the files and folders given appended.\n"
     "  -o, --output FILE      the self-extracting file to write, e.g. setup.exe\n"
     "  --level 0-9            compression level, 0 stores (default 6)\n"
-    "  --method METHOD        deflate, bzip2 or lzma (default deflate)\n"
+    "  --method METHOD        deflate, bzip2, lzma, zstd or xz (default deflate)\n"
     "  --password [TEXT]      encrypt every file; without TEXT, asks on the terminal\n"
     "  --encryption KIND      aes (WinZip AES, the default with a password),\n"
     "                         traditional (weak) or legacy-aes (read by this\n"
@@ -117,16 +117,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
        }},
       {"--method",
        [&](const std::string& v) {
-         if (v == "deflate") {
-           options.method = Method::Deflate;
-         } else if (v == "bzip2") {
-           options.method = Method::Bzip2;
-         } else if (v == "lzma") {
-           options.method = Method::Lzma;
-         } else {
-           problem = "--method takes deflate, bzip2 or lzma, not " + v;
+         const PackMethod* row = findPackMethod(v);
+         if (!row) {
+           problem = "--method takes " + packMethodNames() + ", not " + v;
            return false;
          }
+         options.method = row->method;
          return true;
        }},
       {"--encryption",

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "pack_methods.h"
+
 namespace extractor::pack {
 
 extern const char kUsage[];
@@ -13,7 +15,6 @@ extern const char kUsage[];
 // Aes is WinZip AES, which other ZIP tools read too; LegacyAes the
 // extractor's own block scheme, which only the extractor reads.
 enum class Encryption { None, Traditional, Aes, LegacyAes };
-enum class Method { Deflate, Bzip2, Lzma };
 
 struct Options {
   bool help = false;

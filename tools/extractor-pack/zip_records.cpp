@@ -4,6 +4,7 @@
 
 #include "crypto/winzip_aes.h"
 #include "engine/zip_format.h"
+#include "pack_methods.h"
 
 namespace extractor::pack {
 namespace {
@@ -44,7 +45,10 @@ bool forEachField(const uint8_t* extra, size_t size, Use use) {
 }  // namespace
 
 uint16_t neededVersion(uint16_t packed, uint16_t stored) {
-  uint16_t version = packed == kMethodBzip2 ? 46 : packed == kMethodLzma ? 63 : 20;
+  uint16_t version = 20;
+  for (const PackMethod& row : kPackMethods) {
+    if (row.number == packed) version = row.version;
+  }
   return stored == kWinZipAesMethod ? std::max<uint16_t>(version, 51) : version;
 }
 
