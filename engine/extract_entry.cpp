@@ -29,10 +29,6 @@ constexpr size_t kWindowsPerInputBuffer = 4;
 
 enum class Cipher { None, Traditional, Aes, WinZipAes };
 
-// General purpose flag bit 1 of an LZMA entry: its data end with the end
-// marker.
-constexpr uint16_t kFlagLzmaEndMarker = 0x0002;
-
 // The state of one ExtractEntry call.
 class EntryReader {
  public:
@@ -391,7 +387,7 @@ void EntryReader::startStreamDecoder() {
     buffers_.bzip2->reset();
   } else if (entry_.method == kMethodLzma) {
     if (!buffers_.lzma) buffers_.lzma = std::make_unique<LzmaDecoder>();
-    buffers_.lzma->reset(entry_.uncompressedSize, (entry_.flags & kFlagLzmaEndMarker) != 0);
+    buffers_.lzma->reset(StreamStart{entry_.uncompressedSize, entry_.flags});
   }
 }
 
@@ -400,7 +396,9 @@ ZipError EntryReader::streamStep(bool inputComplete, uint32_t limit, uint32_t& c
   if (entry_.method == kMethodBzip2) {
     return buffers_.bzip2->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
   }
-  return buffers_.lzma->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+  const DecodeStatus status =
+      buffers_.lzma->step(window_, pending_, inputComplete, consumed, area_, limit, produced);
+  return decodeFailed(status) ? zipErrNotZipFile : zipErrNone;
 }
 
 bool EntryReader::streamHasOutput() const {

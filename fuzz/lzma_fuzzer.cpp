@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const testing::Bytes stream(input.rest(), input.rest() + input.restSize());
 
   static LzmaDecoder decoder;
-  decoder.reset(entrySize, endMarker);
+  decoder.reset(StreamStart{entrySize, static_cast<uint16_t>(endMarker ? 2 : 0)});
   testing::Decoded got = testing::drive(decoder, stream, inputStep, outputArea);
   std::optional<testing::Bytes> want = testing::lzmaReference(stream, entrySize, endMarker);
   if (want && (!got.ok() || got.output != *want)) {

@@ -19,6 +19,8 @@ constexpr uint32_t kHeaderSize = 4 + 5 + 5;
 constexpr uint32_t kMinDictionary = 4096;
 // More than one literal or match can take from the input.
 constexpr uint32_t kInputMargin = 64;
+// General purpose flag bit 1: the data end with the end marker.
+constexpr uint16_t kFlagEndMarker = 0x0002;
 
 uint32_t load32(const uint8_t* p) {
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -29,9 +31,9 @@ uint32_t load32(const uint8_t* p) {
 LzmaDecoder::LzmaDecoder() = default;
 LzmaDecoder::~LzmaDecoder() = default;
 
-void LzmaDecoder::reset(uint64_t uncompressedSize, bool endMarker) {
-  uncompressedSize_ = uncompressedSize;
-  endMarker_ = endMarker;
+void LzmaDecoder::reset(const StreamStart& start) {
+  uncompressedSize_ = start.uncompressedSize;
+  endMarker_ = (start.flags & kFlagEndMarker) != 0;
   headerRead_ = false;
   finished_ = false;
   produced_ = 0;
@@ -61,18 +63,18 @@ LzmaDecoder::Outcome LzmaDecoder::readHeader(const uint8_t*& in, const uint8_t* 
     dict_.reset();
     dict_.reset(new (std::nothrow) uint8_t[want + kCopySlack]);
     dictCapacity_ = dict_ ? want : 0;
-    if (!dict_) return Outcome::kError;
+    if (!dict_) return Outcome::kNoMemory;
   }
   dictSize_ = want;
 
   if (!model_) model_.reset(new (std::nothrow) lzma::Model);
-  if (!model_) return Outcome::kError;
+  if (!model_) return Outcome::kNoMemory;
   const size_t literalCount = size_t{lzma::kLiteralCoderSize} << (lc_ + lp_);
   if (literalCount != model_->literalCount) {
     model_->literals.reset();
     model_->literals.reset(new (std::nothrow) Probability[literalCount]);
     model_->literalCount = model_->literals ? literalCount : 0;
-    if (!model_->literals) return Outcome::kError;
+    if (!model_->literals) return Outcome::kNoMemory;
   }
   std::fill_n(model_->literals.get(), literalCount, lzma::kProbabilityHalf);
   Probability* tables = reinterpret_cast<Probability*>(&model_->tables);
@@ -104,10 +106,10 @@ uint32_t LzmaDecoder::copyMatch(uint32_t limit) {
   return n;
 }
 
-ZipError LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool inputComplete,
-                           uint32_t& inPos, uint8_t* output, uint32_t outputLimit,
-                           uint32_t& outPos) {
-  if (inPos > inputCount || outPos > outputLimit) return zipErrNone;
+DecodeStatus LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool inputComplete,
+                               uint32_t& inPos, uint8_t* output, uint32_t outputLimit,
+                               uint32_t& outPos) {
+  if (inPos > inputCount || outPos > outputLimit) return DecodeStatus::kDamaged;
   const uint8_t* in = input + inPos;
   const uint8_t* const end = input + inputCount;
   Outcome outcome = Outcome::kDone;
@@ -163,7 +165,10 @@ ZipError LzmaDecoder::step(const uint8_t* input, uint32_t inputCount, bool input
   }
   if (finished_) in = end;  // whatever follows the data is not looked at
   inPos = static_cast<uint32_t>(in - input);
-  return outcome == Outcome::kError ? zipErrNotZipFile : zipErrNone;
+  if (outcome == Outcome::kError) return DecodeStatus::kDamaged;
+  if (outcome == Outcome::kNoMemory) return DecodeStatus::kOutOfMemory;
+  if (finished_) return DecodeStatus::kDone;
+  return outPos == outputLimit ? DecodeStatus::kOutputFull : DecodeStatus::kMoreInput;
 }
 
 }  // namespace extractor

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/zip_error.h"
+#include "decode/stream_decoder.h"
 #include "lzma/range_decoder.h"
 
 namespace extractor {
@@ -16,36 +16,33 @@ namespace lzma {
 struct Model;
 }
 
-class LzmaDecoder {
+class LzmaDecoder : public StreamDecoder {
  public:
   // Bytes allocated behind the dictionary's end, for copies in words.
   static constexpr uint32_t kCopySlack = 8;
 
   LzmaDecoder();
-  ~LzmaDecoder();
+  ~LzmaDecoder() override;
   LzmaDecoder(const LzmaDecoder&) = delete;
   LzmaDecoder& operator=(const LzmaDecoder&) = delete;
 
-  // Starts an entry of uncompressedSize bytes. With endMarker (flag bit 1)
-  // the data end with the end marker; otherwise after uncompressedSize
-  // bytes.
-  void reset(uint64_t uncompressedSize, bool endMarker);
+  // Starts an entry of start.uncompressedSize bytes. With the end-marker
+  // flag (bit 1) the data end with the end marker; otherwise after
+  // uncompressedSize bytes.
+  void reset(const StreamStart& start) override;
 
-  // Decodes input[inPos..inputCount) into output[outPos..outputLimit) and
-  // advances both positions. inputComplete says no more input will follow;
-  // until then a call stops where the input might run short. Returns
-  // zipErrNotZipFile on bad or cut data, and when the dictionary cannot be
-  // allocated.
-  ZipError step(const uint8_t* input, uint32_t inputCount, bool inputComplete, uint32_t& inPos,
-                uint8_t* output, uint32_t outputLimit, uint32_t& outPos);
+  // kDamaged on bad or cut data, kOutOfMemory when the dictionary cannot
+  // be allocated.
+  DecodeStatus step(const uint8_t* input, uint32_t inputCount, bool inputComplete, uint32_t& inPos,
+                    uint8_t* output, uint32_t outputLimit, uint32_t& outPos) override;
 
-  bool hasOutput() const { return !finished_; }
-  bool finished() const { return finished_; }
+  bool hasOutput() const override { return !finished_; }
+  bool finished() const override { return finished_; }
   // Bytes of dictionary allocated, for tests.
   uint32_t dictionarySize() const { return dictSize_; }
 
  private:
-  enum class Outcome { kDone, kStop, kError };
+  enum class Outcome { kDone, kStop, kError, kNoMemory };
 
   Outcome readHeader(const uint8_t*& in, const uint8_t* end, bool complete);
   Outcome decode(lzma::RangeDecoder& rc, const uint8_t* inLimit, uint32_t dictLimit);

@@ -18,6 +18,7 @@
 #include "corpus.h"
 #include "lzma/lzma.h"
 #include "reference_codecs.h"
+#include "stream_driver.h"
 #include "whole_stream_decoder.h"
 
 namespace {
@@ -32,10 +33,9 @@ bool oursDecode(Decoder& d, const Bytes& stream, uint8_t* area, size_t size) {
   size_t total = 0;
   for (;;) {
     uint32_t outPos = 0;
-    if (d.step(stream.data(), static_cast<uint32_t>(stream.size()), true, inPos, area, kArea,
-               outPos) != extractor::zipErrNone) {
-      return false;
-    }
+    const auto status = d.step(stream.data(), static_cast<uint32_t>(stream.size()), true, inPos,
+                               area, kArea, outPos);
+    if (extractor::testing::stepFailed(status)) return false;
     total += outPos;
     if (outPos == 0) break;
   }
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
           bzip2.reset();
           return oursDecode(bzip2, stream, area.data(), size);
         }
-        lzma.reset(static_cast<uint32_t>(size), true);
+        lzma.reset(extractor::StreamStart{size, 2});
         return oursDecode(lzma, stream, area.data(), size);
       };
       auto lib = [&] {

@@ -14,7 +14,7 @@ namespace {
 
 Decoded decodeLzma(LzmaDecoder& decoder, const Bytes& stream, uint32_t size, bool endMarker,
                    size_t inputStep = 0, uint32_t outputArea = 1 << 20) {
-  decoder.reset(size, endMarker);
+  decoder.reset(StreamStart{size, static_cast<uint16_t>(endMarker ? 2 : 0)});
   return drive(decoder, stream, inputStep, outputArea);
 }
 
@@ -64,9 +64,9 @@ TEST(Lzma, CutStreamsEndWithAnError) {
   for (bool endMarker : {true, false}) {
     const Bytes stream = lzmaCompress(data, {6, endMarker});
     for (size_t cut = 0; cut < stream.size(); cut += cut < 4096 ? 1 : 997) {
-      Decoded got = decodeLzma(decoder, Bytes(stream.begin(), stream.begin() + cut),
-                               static_cast<uint32_t>(data.size()), endMarker, cut % 2 ? 1500 : 0,
-                               1 << 16);
+      Decoded got =
+          decodeLzma(decoder, Bytes(stream.begin(), stream.begin() + cut),
+                     static_cast<uint32_t>(data.size()), endMarker, cut % 2 ? 1500 : 0, 1 << 16);
       ASSERT_FALSE(got.ok() && got.output.size() == data.size()) << "cut at " << cut;
     }
   }
