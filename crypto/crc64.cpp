@@ -1,12 +1,14 @@
 #include "crypto/crc64.h"
 
+#include "crypto/crc64_paths.h"
+
 namespace extractor {
 
 namespace {
 
 constexpr uint64_t kPolynomial = 0xC96C5795D7870F42ull;
 
-// Eight tables: table[k][b] is the CRC of byte b followed by k zero bytes,
+// Eight tables: table[k][b] is the register after byte b and k zero bytes,
 // so eight bytes at a time take eight lookups. Built at first use rather
 // than stored, which keeps 16 KiB out of the program file.
 struct Tables {
@@ -32,19 +34,27 @@ uint64_t load64(const uint8_t* p) {
   return v;
 }
 
+using CrcPath = uint64_t (*)(uint64_t, const uint8_t*, size_t);
+
 }  // namespace
 
-uint64_t crc64Update(uint64_t crc, const uint8_t* data, size_t length) {
+uint64_t crc64Slice8(uint64_t reg, const uint8_t* data, size_t length) {
   static const Tables tables;
   const auto& t = tables.table;
-  uint64_t c = ~crc;
   for (; length >= 8; length -= 8, data += 8) {
-    c ^= load64(data);
-    c = t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][(c >> 24) & 0xFF] ^
-        t[3][(c >> 32) & 0xFF] ^ t[2][(c >> 40) & 0xFF] ^ t[1][(c >> 48) & 0xFF] ^ t[0][c >> 56];
+    reg ^= load64(data);
+    reg = t[7][reg & 0xFF] ^ t[6][(reg >> 8) & 0xFF] ^ t[5][(reg >> 16) & 0xFF] ^
+          t[4][(reg >> 24) & 0xFF] ^ t[3][(reg >> 32) & 0xFF] ^ t[2][(reg >> 40) & 0xFF] ^
+          t[1][(reg >> 48) & 0xFF] ^ t[0][reg >> 56];
   }
-  for (; length > 0; --length) c = (c >> 8) ^ t[0][(c ^ *data++) & 0xFF];
-  return ~c;
+  for (; length > 0; --length) reg = (reg >> 8) ^ t[0][(reg ^ *data++) & 0xFF];
+  return reg;
+}
+
+uint64_t crc64Update(uint64_t crc, const uint8_t* data, size_t length) {
+  if (length == 0) return crc;
+  static const CrcPath path = crc64ClmulAvailable() ? crc64Clmul : crc64Slice8;
+  return ~path(~crc, data, length);
 }
 
 }  // namespace extractor
