@@ -132,7 +132,7 @@ LzmaDecoder::Outcome LzmaDecoder::decodeFrom(const uint8_t*& in, const uint8_t* 
     outcome = decode(rc, end - kInputMargin, limit);
     in = rc.in;
   } else if (last) {
-    std::memcpy(tail, in, available);
+    if (available != 0) std::memcpy(tail, in, available);  // in may be null then
     std::memset(tail + available, 0, sizeof tail - available);
     rc.in = tail;
     outcome = decode(rc, tail + available, limit);

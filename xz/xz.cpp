@@ -121,6 +121,7 @@ DecodeStatus XzDecoder::run(Cursor& c) {
 // Copies input into field_ until it holds size bytes; false while short.
 bool XzDecoder::gather(Cursor& c, uint32_t size) {
   const uint32_t n = std::min(size - fieldSize_, static_cast<uint32_t>(c.end - c.in));
+  if (n == 0) return fieldSize_ == size;  // the input may be null then
   std::memcpy(field_ + fieldSize_, c.in, n);
   c.in += n;
   fieldSize_ += n;
