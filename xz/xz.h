@@ -68,46 +68,48 @@ class XzDecoder : public StreamDecoder {
   DecodeStatus readStreamPadding(Cursor& c);
   void recordBlock(uint32_t& hash, uint64_t unpadded, uint64_t uncompressed) const;
 
+  // The state below is set by reset() and by the phases that begin each
+  // part; nothing reads it before.
   LzmaDecoder lzma_;
   xz::BcjX86 bcj_;
   xz::Check check_;
-  uint64_t entrySize_ = 0;
+  uint64_t entrySize_;
 
   Phase phase_ = Phase::kStreamHeader;
-  unsigned streams_ = 0;  // streams read to their footer
-  uint64_t padding_ = 0;  // stream padding bytes since the last footer
+  unsigned streams_;  // streams read to their footer
+  uint64_t padding_;  // stream padding bytes since the last footer
 
   // A field of fixed size gathered across calls: headers, footer, check.
   uint8_t field_[1024];
   uint32_t fieldSize_ = 0;
 
-  uint8_t streamFlags_[2] = {};
-  unsigned checkId_ = 0;
+  uint8_t streamFlags_[2];
+  unsigned checkId_;
 
   // The block in progress.
-  uint32_t headerSize_ = 0;
+  uint32_t headerSize_;
   xz::BlockHeader block_;
-  uint64_t blockIn_ = 0;   // compressed bytes consumed
-  uint64_t blockOut_ = 0;  // uncompressed bytes produced
-  bool lzmaDone_ = false;
+  uint64_t blockIn_;   // compressed bytes consumed
+  uint64_t blockOut_;  // uncompressed bytes produced
+  bool lzmaDone_;
 
   // The x86 filter's buffer: [0, ready_) given out, [ready_, final_)
   // filtered and due, [final_, end_) decoded and waiting for what follows.
   std::unique_ptr<uint8_t[]> filtered_;
-  uint32_t ready_ = 0, final_ = 0, end_ = 0;
+  uint32_t ready_, final_, end_;
 
   // Blocks read, and the same counted from the index; each side hashes its
   // (unpadded size, uncompressed size) pairs for comparison.
-  uint64_t blocks_ = 0;
-  uint32_t blocksHash_ = 0;
-  uint64_t indexRecords_ = 0;
-  uint32_t indexHash_ = 0;
-  IndexPart indexPart_ = IndexPart::kCount;
-  uint64_t number_ = 0;  // the variable-length integer being read
-  unsigned numberBytes_ = 0;
-  uint64_t unpadded_ = 0;
-  uint32_t indexCrc_ = 0;
-  uint64_t indexSize_ = 0;
+  uint64_t blocks_;
+  uint32_t blocksHash_;
+  uint64_t indexRecords_;
+  uint32_t indexHash_;
+  IndexPart indexPart_;
+  uint64_t number_;  // the variable-length integer being read
+  unsigned numberBytes_;
+  uint64_t unpadded_;
+  uint32_t indexCrc_;
+  uint64_t indexSize_;
 };
 
 }  // namespace extractor
