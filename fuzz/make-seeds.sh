@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 rm -rf corpus
-mkdir -p corpus/directory corpus/extract corpus/inflate corpus/crypto corpus/bzip2 corpus/lzma
+mkdir -p corpus/directory corpus/extract corpus/inflate corpus/crypto corpus/bzip2 corpus/lzma corpus/xz
 
 mkdir -p "$work/in/docs/deep"
 printf 'hello, world\n' > "$work/in/hello.txt"
@@ -131,7 +131,8 @@ echo "seeds: $(ls corpus/* | wc -l) files, $(du -sk corpus | cut -f1) KiB"
 
 # bzip2 and LZMA streams with the targets' control bytes in front: bzip2
 # takes 9 (a step flag and two words), lzma 13 (a control byte and three
-# words, the last the entry's size).
+# words, the last the entry's size), xz the same 13 before .xz streams: each
+# check, the x86 filter, two streams with padding.
 python3 - <<'PYTHON'
 import bz2, lzma, struct
 text = b"".join(b"line %d of the sample\n" % i for i in range(300))
@@ -144,4 +145,13 @@ for i, data in enumerate(samples):
     with open("corpus/lzma/seed-%d" % i, "wb") as f:
         f.write(bytes([1 | (i & 2)]) + struct.pack("<III", 700 + i, 5000, len(data)) +
                 bytes([9, 4, 5, 0]) + props + raw)
+    check = [lzma.CHECK_NONE, lzma.CHECK_CRC32, lzma.CHECK_CRC64, lzma.CHECK_SHA256][i]
+    filters = [{"id": lzma.FILTER_LZMA2, "preset": 1}]
+    if i == 3:
+        filters.insert(0, {"id": lzma.FILTER_X86})
+    stream = lzma.compress(data, lzma.FORMAT_XZ, check=check, filters=filters)
+    if i == 2:
+        stream += bytes(4) + lzma.compress(b"x", lzma.FORMAT_XZ) + bytes(8)
+    with open("corpus/xz/seed-%d" % i, "wb") as f:
+        f.write(bytes([i & 2]) + struct.pack("<III", 700 + i, 5000, len(data) + 1) + stream)
 PYTHON

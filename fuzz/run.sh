@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs one of them for a while:
 #   fuzz/run.sh TARGET SECONDS [more libFuzzer options]
-# TARGET is directory, inflate, crypto, extract, bzip2 or lzma. The run starts from the
+# TARGET is directory, inflate, crypto, extract, bzip2, lzma or xz. The run starts from the
 # seeds in fuzz/corpus/TARGET and the regression inputs in
 # fuzz/regressions/TARGET, and keeps what it finds in build/fuzz/corpus/TARGET.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-target=${1:?target: directory, inflate, crypto, extract, bzip2 or lzma}
+target=${1:?target: directory, inflate, crypto, extract, bzip2, lzma or xz}
 seconds=${2:?seconds}
 shift 2
 
@@ -19,7 +19,7 @@ cmake --build "$build" -j"${FUZZ_BUILD_JOBS:-2}" --target "${target}_fuzzer" >/d
 
 case $target in
   directory | extract) max_len=70000 ;;
-  inflate | bzip2 | lzma) max_len=140000 ;;
+  inflate | bzip2 | lzma | xz) max_len=140000 ;;
   *) max_len=20000 ;;
 esac
 
