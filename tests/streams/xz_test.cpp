@@ -1,9 +1,15 @@
 // Our xz decoder against liblzma's encoder and decoder: every preset and
 // check, the x86 filter, several blocks and streams, cut and damaged
-// streams, refused filters and checks; and the LZMA2 chunk kinds that
-// liblzma's encoder writes rarely, put together by hand.
+// streams, refused filters and checks, 7z's ZIP entries; and the LZMA2
+// chunk kinds that liblzma's encoder writes rarely, put together by hand.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "crypto/crc32.h"
@@ -191,6 +197,40 @@ TEST(Xz, RefusalsSayWhy) {
     ASSERT_TRUE(got.failed) << c.name;
     EXPECT_EQ(got.status, static_cast<int>(c.status)) << c.name;
   }
+}
+
+// 7z's ZIP entries of method 95: their data decode to the file.
+TEST(Xz, SevenZipEntries) {
+  namespace fs = std::filesystem;
+  if (std::system("7z i >/dev/null 2>&1") != 0) GTEST_SKIP() << "7z is not installed";
+  const fs::path dir = fs::temp_directory_path() / ("xz-7z-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const Bytes data = concat({textBytes(300000, 3), x86Bytes(200000, 4)});
+  std::ofstream(dir / "data.bin", std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  XzDecoder decoder;
+  for (const char* options : {"-mx=1", "-mx=9", "-mx=5 -mmt=2"}) {
+    const fs::path zip = dir / "data.zip";
+    fs::remove(zip);
+    ASSERT_EQ(std::system(("cd " + dir.string() + " && 7z a -bd -tzip -mm=XZ " + options +
+                           " data.zip data.bin >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    std::ifstream in(zip, std::ios::binary);
+    const Bytes archive{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // The local header: method at 8, compressed size at 18, name and extra
+    // field lengths at 26 and 28, the data after 30 bytes and those.
+    auto load16 = [&](size_t at) {
+      return size_t{archive.at(at)} | size_t{archive.at(at + 1)} << 8;
+    };
+    ASSERT_EQ(load16(8), 95u) << options;
+    const size_t packed = load16(18) | load16(20) << 16, start = 30 + load16(26) + load16(28);
+    const Bytes entry(archive.begin() + start, archive.begin() + start + packed);
+    Decoded got = decodeXz(decoder, entry, data.size(), 4096, 65536);
+    ASSERT_TRUE(got.ok()) << options;
+    EXPECT_TRUE(got.output == data) << options;
+  }
+  fs::remove_all(dir);
 }
 
 // Raw LZMA2 of a and b joined: a's end chunk dropped, b's first control
