@@ -13,6 +13,7 @@
 #include "engine/zip_format.h"
 #include "inflate/inflate.h"
 #include "lzma/lzma.h"
+#include "xz/xz.h"
 
 namespace extractor {
 
@@ -45,6 +46,7 @@ inline constexpr MethodRow kMethods[] = {
     {kMethodDeflate64, DecoderKind::kInflate, InflateFormat::kDeflate64, nullptr},
     {kMethodBzip2, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<Bzip2Decoder>},
     {kMethodLzma, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<LzmaDecoder>},
+    {kMethodXz, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<XzDecoder>},
 };
 
 // The method's row, or nullptr when the pipeline does not decode it.

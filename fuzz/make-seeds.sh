@@ -129,9 +129,10 @@ open("corpus/inflate/deflate64-long", "wb").write(b"\x00\x05\x06\x07\x88" + raw)
 PY
 echo "seeds: $(ls corpus/* | wc -l) files, $(du -sk corpus | cut -f1) KiB"
 
-# bzip2 and LZMA streams for the streams target: the method, a control
+# bzip2, LZMA and xz streams for the streams target: the method, a control
 # byte (bit 7: all input at once; the rest, the entry's flags, bit 1 the
 # LZMA end marker), the input step, the output area and the entry's size.
+# The xz seeds take each check, the x86 filter, two streams with padding.
 python3 - <<'PYTHON'
 import bz2, lzma, struct
 text = b"".join(b"line %d of the sample\n" % i for i in range(300))
@@ -145,4 +146,12 @@ for i, data in enumerate(samples):
     props = lzma._encode_filter_properties({"id": lzma.FILTER_LZMA1, "preset": 1})
     seed("lzma-%d" % i, 14, 0x02 | (0x80 if i & 2 else 0), 700 + i, len(data),
          bytes([9, 4, 5, 0]) + props + raw)
+    check = [lzma.CHECK_NONE, lzma.CHECK_CRC32, lzma.CHECK_CRC64, lzma.CHECK_SHA256][i]
+    filters = [{"id": lzma.FILTER_LZMA2, "preset": 1}]
+    if i == 3:
+        filters.insert(0, {"id": lzma.FILTER_X86})
+    stream = lzma.compress(data, lzma.FORMAT_XZ, check=check, filters=filters)
+    if i == 2:
+        stream += bytes(4) + lzma.compress(b"x", lzma.FORMAT_XZ) + bytes(8)
+    seed("xz-%d" % i, 95, 0x80 if i & 2 else 0, 700 + i, len(data) + 1, stream)
 PYTHON

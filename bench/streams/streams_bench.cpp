@@ -1,7 +1,7 @@
-// Decodes the same bzip2 and LZMA streams with our decoders and with libbz2
-// and liblzma, taking turns, and prints MB/s of output and the ratios; then
+// Decodes the same bzip2, LZMA and xz streams with our decoders and with
+// libbz2 and liblzma, taking turns, and prints MB/s of output and the ratios; then
 // times `7z x` of a ZIP archive holding the same data, for reference.
-//   streams_bench [MiB per corpus file] [bzip2|lzma] [corpus file name]
+//   streams_bench [MiB per corpus file] [bzip2|lzma|xz] [corpus file name]
 #include <bzlib.h>
 #include <lzma.h>
 #include <sys/resource.h>
@@ -18,7 +18,9 @@
 #include "corpus.h"
 #include "lzma/lzma.h"
 #include "reference_codecs.h"
+#include "stream_driver.h"
 #include "whole_stream_decoder.h"
+#include "xz/xz.h"
 
 namespace {
 
@@ -80,6 +82,24 @@ bool liblzmaDecode(const Bytes& stream, uint8_t* area, size_t size) {
   return r == LZMA_STREAM_END && total == size;
 }
 
+// The .xz stream as a whole, concatenated streams allowed as for ours.
+bool liblzmaXzDecode(const Bytes& stream, uint8_t* area, size_t size) {
+  lzma_stream s = LZMA_STREAM_INIT;
+  if (lzma_stream_decoder(&s, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) return false;
+  s.next_in = stream.data();
+  s.avail_in = stream.size();
+  lzma_ret r = LZMA_OK;
+  size_t total = 0;
+  while (r == LZMA_OK) {
+    s.next_out = area;
+    s.avail_out = kArea;
+    r = lzma_code(&s, LZMA_FINISH);
+    total += kArea - s.avail_out;
+  }
+  lzma_end(&s);
+  return r == LZMA_STREAM_END && total == size;
+}
+
 // CPU seconds of a child command (user and system).
 double commandSeconds(const std::string& command) {
   rusage before, after;
@@ -116,29 +136,36 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> area(kArea);
   extractor::Bzip2Decoder bzip2;
   extractor::LzmaDecoder lzma;
+  extractor::XzDecoder xz;
 
   std::printf("%-6s %-12s %9s %9s %10s %10s %7s %10s\n", "method", "corpus", "in KiB", "out KiB",
               "ours MB/s", "lib MB/s", "ours/lib", "7z x MB/s");
-  for (const char* method : {"bzip2", "lzma"}) {
+  for (const std::string method : {"bzip2", "lzma", "xz"}) {
     if (!only.empty() && only != method) continue;
-    const bool isBzip2 = std::string(method) == "bzip2";
     double oursTotal = 0, libTotal = 0, bytesTotal = 0;
     for (const CorpusFile& file : corpus) {
       if (argc > 3 && file.name != argv[3]) continue;
-      const Bytes stream = isBzip2 ? extractor::testing::bzip2Compress(file.data, 9)
-                                   : extractor::testing::lzmaCompress(file.data, {6, true});
+      const Bytes stream = method == "bzip2" ? extractor::testing::bzip2Compress(file.data, 9)
+                           : method == "lzma"
+                               ? extractor::testing::lzmaCompress(file.data, {6, true})
+                               : extractor::testing::xzCompress(file.data, {6});
       const size_t size = file.data.size();
       auto ours = [&] {
-        if (isBzip2) {
+        if (method == "bzip2") {
           bzip2.reset({});
           return oursDecode(bzip2, stream, area.data(), size);
         }
-        lzma.reset({size, extractor::kLzmaEndMarkerFlag});
-        return oursDecode(lzma, stream, area.data(), size);
+        if (method == "lzma") {
+          lzma.reset({size, extractor::kLzmaEndMarkerFlag});
+          return oursDecode(lzma, stream, area.data(), size);
+        }
+        xz.reset({size, 0});
+        return oursDecode(xz, stream, area.data(), size);
       };
       auto lib = [&] {
-        return isBzip2 ? libbz2Decode(stream, area.data(), size)
-                       : liblzmaDecode(stream, area.data(), size);
+        return method == "bzip2"  ? libbz2Decode(stream, area.data(), size)
+               : method == "lzma" ? liblzmaDecode(stream, area.data(), size)
+                                  : liblzmaXzDecode(stream, area.data(), size);
       };
       double best[2] = {1e30, 1e30}, spent = 0;
       for (int round = 0; round < 3 || spent < 1.5; ++round) {
@@ -147,7 +174,7 @@ int main(int argc, char** argv) {
              {std::function<bool()>(ours), std::function<bool()>(lib)}) {
           const double t0 = cpuSeconds();
           if (!run()) {
-            std::fprintf(stderr, "%s %s: decode failed\n", method, file.name.c_str());
+            std::fprintf(stderr, "%s %s: decode failed\n", method.c_str(), file.name.c_str());
             return 1;
           }
           const double s = cpuSeconds() - t0;
@@ -156,18 +183,20 @@ int main(int argc, char** argv) {
           d++;
         }
       }
-      const double sevenZip = sevenZipSeconds(file.data, isBzip2 ? "BZip2" : "LZMA");
+      const double sevenZip = sevenZipSeconds(file.data, method == "bzip2"  ? "BZip2"
+                                                         : method == "lzma" ? "LZMA"
+                                                                            : "XZ");
       const double mb = size / 1e6;
       oursTotal += best[0];
       libTotal += best[1];
       bytesTotal += size;
-      std::printf("%-6s %-12s %9zu %9zu %10.1f %10.1f %7.2f %10.1f\n", method, file.name.c_str(),
-                  stream.size() >> 10, size >> 10, mb / best[0], mb / best[1], best[1] / best[0],
-                  sevenZip > 0 ? mb / sevenZip : 0.0);
+      std::printf("%-6s %-12s %9zu %9zu %10.1f %10.1f %7.2f %10.1f\n", method.c_str(),
+                  file.name.c_str(), stream.size() >> 10, size >> 10, mb / best[0], mb / best[1],
+                  best[1] / best[0], sevenZip > 0 ? mb / sevenZip : 0.0);
     }
     const double mb = bytesTotal / 1e6;
-    std::printf("%-6s %-12s %9s %9.0f %10.1f %10.1f %7.2f\n", method, "all", "", bytesTotal / 1024,
-                mb / oursTotal, mb / libTotal, libTotal / oursTotal);
+    std::printf("%-6s %-12s %9s %9.0f %10.1f %10.1f %7.2f\n", method.c_str(), "all", "",
+                bytesTotal / 1024, mb / oursTotal, mb / libTotal, libTotal / oursTotal);
   }
   return 0;
 }

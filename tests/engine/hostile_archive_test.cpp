@@ -382,7 +382,7 @@ TEST_F(HostileArchive, UnsupportedMethodsEndTheRun) {
     uint16_t method;
     bool encrypted;
     const char* maker;
-  } methods[] = {{95, false, "xz"},
+  } methods[] = {{97, false, "WavPack"},
                  {99, true, "WinZip AES around an unknown method"},
                  {8 + 256, true, "an unknown method, encrypted"}};
   for (const auto& m : methods) {

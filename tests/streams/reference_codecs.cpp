@@ -117,6 +117,82 @@ std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endM
   return out;
 }
 
+Bytes xzCompress(const Bytes& data, const XzOptions& options) {
+  lzma_options_lzma lzma2;
+  const uint32_t preset =
+      static_cast<uint32_t>(options.preset) | (options.extreme ? LZMA_PRESET_EXTREME : 0);
+  if (lzma_lzma_preset(&lzma2, preset)) throw std::runtime_error("liblzma preset");
+  lzma_options_bcj bcj{static_cast<uint32_t>(options.x86Start)};
+  lzma_options_delta delta = {};
+  delta.type = LZMA_DELTA_TYPE_BYTE;
+  delta.dist = 1;
+  lzma_filter filters[3] = {{LZMA_FILTER_LZMA2, &lzma2}, {LZMA_VLI_UNKNOWN, nullptr}};
+  if (options.x86Start >= 0 || options.filterId != 0) {
+    filters[2] = filters[1];
+    filters[1] = filters[0];
+    filters[0] = {options.x86Start >= 0 ? LZMA_FILTER_X86 : options.filterId,
+                  options.filterId == LZMA_FILTER_DELTA ? static_cast<void*>(&delta)
+                  : options.x86Start >= 0               ? static_cast<void*>(&bcj)
+                                                        : nullptr};
+  }
+  lzma_stream s = LZMA_STREAM_INIT;
+  lzma_ret started;
+  if (options.blockSize) {
+    lzma_mt mt = {};
+    mt.threads = 1;
+    mt.block_size = options.blockSize;
+    mt.filters = filters;
+    mt.check = static_cast<lzma_check>(options.check);
+    started = lzma_stream_encoder_mt(&s, &mt);
+  } else {
+    started = lzma_stream_encoder(&s, filters, static_cast<lzma_check>(options.check));
+  }
+  if (started != LZMA_OK) throw std::runtime_error("liblzma xz options");
+  Bytes out(data.size() + data.size() / 8 + 4096);
+  s.next_in = data.data();
+  s.avail_in = data.size();
+  s.next_out = out.data();
+  s.avail_out = out.size();
+  if (lzma_code(&s, LZMA_FINISH) != LZMA_STREAM_END) throw std::runtime_error("liblzma xz failed");
+  out.resize(s.total_out);
+  lzma_end(&s);
+  return out;
+}
+
+Bytes lzma2Compress(const Bytes& data, int preset) {
+  lzma_options_lzma o;
+  lzma_lzma_preset(&o, static_cast<uint32_t>(preset));
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &o}, {LZMA_VLI_UNKNOWN, nullptr}};
+  Bytes out(data.size() + data.size() / 8 + 1024);
+  size_t size = 0;
+  if (lzma_raw_buffer_encode(filters, nullptr, data.data(), data.size(), out.data(), &size,
+                             out.size()) != LZMA_OK) {
+    throw std::runtime_error("liblzma LZMA2 failed");
+  }
+  out.resize(size);
+  return out;
+}
+
+std::optional<Bytes> xzReference(const Bytes& stream) {
+  lzma_stream s = LZMA_STREAM_INIT;
+  if (lzma_stream_decoder(&s, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) return std::nullopt;
+  Bytes out;
+  s.next_in = stream.data();
+  s.avail_in = stream.size();
+  uint8_t buffer[65536];
+  lzma_ret result = LZMA_OK;
+  while (result == LZMA_OK) {
+    s.next_out = buffer;
+    s.avail_out = sizeof buffer;
+    result = lzma_code(&s, LZMA_FINISH);
+    out.insert(out.end(), buffer, buffer + (sizeof buffer - s.avail_out));
+    if (out.size() > (size_t{64} << 20)) result = LZMA_DATA_ERROR;
+  }
+  lzma_end(&s);
+  if (result != LZMA_STREAM_END) return std::nullopt;
+  return out;
+}
+
 Bytes randomBytes(size_t size, uint32_t seed) {
   std::mt19937 rng(seed);
   Bytes b(size);
@@ -154,6 +230,26 @@ Bytes runBytes(size_t size, uint32_t seed) {
     const size_t length = rng() % 4 == 0 ? rng() % 5000 : rng() % 8;
     b.insert(b.end(), std::min(length, size - b.size()), static_cast<uint8_t>(rng() % 3));
   }
+  return b;
+}
+
+Bytes x86Bytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b;
+  while (b.size() < size) {
+    const unsigned kind = rng() % 4;
+    if (kind == 0) {
+      // A call or jump to one of a few nearby targets, forwards or back.
+      const int32_t target = static_cast<int32_t>(rng() % 64) * 256 - 8192;
+      b.push_back(rng() % 5 ? 0xE8 : 0xE9);
+      for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(static_cast<uint32_t>(target) >> 8 * i));
+    } else {
+      const uint8_t common[] = {0x48, 0x89, 0x8B, 0x0F, 0x00, 0xFF, 0xC3, 0x55, 0xE8};
+      b.push_back(kind == 1 ? static_cast<uint8_t>(rng()) : common[rng() % sizeof common]);
+    }
+  }
+  b.resize(size);
   return b;
 }
 

@@ -27,11 +27,27 @@ Bytes lzmaCompress(const Bytes& data, const LzmaOptions& options);
 // liblzma's reading of a ZIP-form stream of `size` bytes.
 std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endMarker);
 
+struct XzOptions {
+  int preset = 6;
+  bool extreme = false;
+  int check = 4;           // the check ID: 0 none, 1 CRC-32, 4 CRC-64, 10 SHA-256
+  int64_t x86Start = -1;   // the x86 filter with this start offset; -1: none
+  uint64_t blockSize = 0;  // several blocks of this size; 0: one block
+  uint64_t filterId = 0;   // another filter before LZMA2, default properties
+};
+// A .xz stream.
+Bytes xzCompress(const Bytes& data, const XzOptions& options);
+// Raw LZMA2 data, ending with the end chunk.
+Bytes lzma2Compress(const Bytes& data, int preset);
+// liblzma's reading of concatenated .xz streams and their padding.
+std::optional<Bytes> xzReference(const Bytes& stream);
+
 // Test data of several kinds.
 Bytes randomBytes(size_t size, uint32_t seed);
 Bytes textBytes(size_t size, uint32_t seed);
 Bytes binaryBytes(size_t size, uint32_t seed);
 Bytes runBytes(size_t size, uint32_t seed);  // long runs of single bytes
+Bytes x86Bytes(size_t size, uint32_t seed);  // calls and jumps among other bytes
 
 struct DataCase {
   std::string name;
