@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libdeflate-dev libssl-dev libbz2-dev liblzma-dev
+  zlib1g-dev libdeflate-dev libssl-dev libbz2-dev liblzma-dev libzstd-dev
   mingw-w64 libz-mingw-w64-dev wine wine64
   xvfb xdotool
   zip unzip p7zip-full libarchive-tools
