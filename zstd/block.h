@@ -14,8 +14,8 @@ namespace extractor::zstd {
 
 constexpr size_t kBlockMax = 128 << 10;
 // Bytes an output area must have writable past its limit: literals and
-// matches are copied in 16-byte pieces.
-constexpr size_t kCopySlack = 32;
+// matches are copied in 16-byte pieces, short matches in two.
+constexpr size_t kCopySlack = 64;
 
 // A sequence table cell: the FSE transition and the code's value (a
 // length's base, an offset's 2^code) with its count of extra bits.

@@ -26,7 +26,7 @@ inline void wideCopy(uint8_t* to, const uint8_t* from, size_t size) {
   } while (to < end);
 }
 
-// Copies `size` bytes from `distance` back; may write up to 15 bytes past
+// Copies `size` bytes from `distance` back; may write up to 31 bytes past
 // the end. A distance below 8 overlaps within a word: its pattern is laid
 // out byte by byte, then copied from the nearest multiple of the distance
 // that is 8 or more.
@@ -34,7 +34,10 @@ inline void copyMatch(uint8_t* to, size_t distance, size_t size) {
   uint8_t* const end = to + size;
   const uint8_t* from = to - distance;
   if (distance >= 16) {
-    wideCopy(to, from, size);
+    // Most matches are short: two pieces without a loop.
+    copy16(to, from);
+    copy16(to + 16, from + 16);
+    if (size > 32) wideCopy(to + 32, from + 32, size - 32);
   } else if (distance >= 8) {
     do {
       copy8(to, from);
@@ -49,6 +52,61 @@ inline void copyMatch(uint8_t* to, size_t distance, size_t size) {
   }
 }
 
+struct Sequence {
+  uint32_t literalLength;
+  uint32_t matchLength;
+  uint32_t offset;
+};
+
+// The three FSE states over the backward stream, and the recent offsets.
+struct SequenceReader {
+  BackBits bits;
+  const SeqCell* llCells;
+  const SeqCell* ofCells;
+  const SeqCell* mlCells;
+  unsigned ll, of, ml;
+  uint32_t recent[3];
+
+  // Reads sequence `left` from the end; the last updates no states.
+  Sequence next(uint32_t left) {
+    bits.reload();
+    const SeqCell l = llCells[ll];
+    const SeqCell o = ofCells[of];
+    const SeqCell m = mlCells[ml];
+    // A reload leaves 57 bits or more: offset, match and literal length
+    // extras take up to 63, the three state updates 26.
+    Sequence s;
+    uint32_t offset = o.value + static_cast<uint32_t>(bits.read(o.extraBits));
+    s.matchLength = m.value + static_cast<uint32_t>(bits.read(m.extraBits));
+    if (o.extraBits + m.extraBits + l.extraBits > 31) bits.reload();
+    s.literalLength = l.value + static_cast<uint32_t>(bits.read(l.extraBits));
+    if (offset > 3) {
+      offset -= 3;
+      recent[2] = recent[1];
+      recent[1] = recent[0];
+      recent[0] = offset;
+    } else {
+      // Recent offsets 1..3; after no literals, 2, 3 and the first less one.
+      const unsigned index = offset - 1 + (s.literalLength == 0);
+      if (index == 0) {
+        offset = recent[0];
+      } else {
+        offset = index == 3 ? recent[0] - 1 : recent[index];
+        if (index > 1) recent[2] = recent[1];
+        recent[1] = recent[0];
+        recent[0] = offset;
+      }
+    }
+    s.offset = offset;
+    if (left > 1) {
+      ll = l.base + static_cast<unsigned>(bits.read(l.bits));
+      ml = m.base + static_cast<unsigned>(bits.read(m.bits));
+      of = o.base + static_cast<unsigned>(bits.read(o.bits));
+    }
+    return s;
+  }
+};
+
 }  // namespace
 
 DecodeStatus BlockDecoder::decodeSequences(const uint8_t* p, const uint8_t* end, uint32_t count,
@@ -57,70 +115,37 @@ DecodeStatus BlockDecoder::decodeSequences(const uint8_t* p, const uint8_t* end,
   const uint8_t* const litEnd = literals_ + literalCount_;
   uint8_t* op = to.out;
   uint8_t* const limit = to.limit;
+  const uint8_t* const history = to.history;
   if (count > 0) {
-    BackBits bits;
-    if (!bits.init(p, static_cast<size_t>(end - p))) return DecodeStatus::kDamaged;
-    const SeqCell* const llCells = tables_[kLiteralLengths].cells;
-    const SeqCell* const ofCells = tables_[kOffsets].cells;
-    const SeqCell* const mlCells = tables_[kMatchLengths].cells;
-    unsigned ll = static_cast<unsigned>(bits.read(tables_[kLiteralLengths].log));
-    unsigned of = static_cast<unsigned>(bits.read(tables_[kOffsets].log));
-    unsigned ml = static_cast<unsigned>(bits.read(tables_[kMatchLengths].log));
-    uint32_t r0 = recent_[0], r1 = recent_[1], r2 = recent_[2];
-    for (;;) {
-      bits.reload();
-      const SeqCell l = llCells[ll];
-      const SeqCell o = ofCells[of];
-      const SeqCell m = mlCells[ml];
-      // A reload leaves 57 bits or more: offset, match and literal length
-      // extras take up to 63, the three state updates 26.
-      uint32_t offset = o.value + static_cast<uint32_t>(bits.read(o.extraBits));
-      const size_t matchLength = m.value + bits.read(m.extraBits);
-      if (o.extraBits + m.extraBits + l.extraBits > 31) bits.reload();
-      const size_t literalLength = l.value + bits.read(l.extraBits);
-      if (offset > 3) {
-        offset -= 3;
-        r2 = r1;
-        r1 = r0;
-        r0 = offset;
-      } else {
-        // Recent offsets 1..3; after no literals, 2, 3 and the first less one.
-        const unsigned index = offset - 1 + (literalLength == 0);
-        if (index == 0) {
-          offset = r0;
-        } else {
-          offset = index == 1 ? r1 : index == 2 ? r2 : r0 - 1;
-          if (index > 1) r2 = r1;
-          r1 = r0;
-          r0 = offset;
-        }
-      }
-      if (--count == 0) {
-        // The last sequence's states are not updated.
-      } else {
-        ll = l.base + static_cast<unsigned>(bits.read(l.bits));
-        ml = m.base + static_cast<unsigned>(bits.read(m.bits));
-        of = o.base + static_cast<unsigned>(bits.read(o.bits));
-      }
-      if (literalLength > static_cast<size_t>(litEnd - lit) ||
-          literalLength + matchLength > static_cast<size_t>(limit - op)) {
+    SequenceReader r;
+    if (!r.bits.init(p, static_cast<size_t>(end - p))) return DecodeStatus::kDamaged;
+    r.llCells = tables_[kLiteralLengths].cells;
+    r.ofCells = tables_[kOffsets].cells;
+    r.mlCells = tables_[kMatchLengths].cells;
+    r.ll = static_cast<unsigned>(r.bits.read(tables_[kLiteralLengths].log));
+    r.of = static_cast<unsigned>(r.bits.read(tables_[kOffsets].log));
+    r.ml = static_cast<unsigned>(r.bits.read(tables_[kMatchLengths].log));
+    for (int i = 0; i < 3; ++i) r.recent[i] = recent_[i];
+    for (; count > 0; --count) {
+      const Sequence sq = r.next(count);
+      if (sq.literalLength > static_cast<size_t>(litEnd - lit) ||
+          size_t{sq.literalLength} + sq.matchLength > static_cast<size_t>(limit - op)) {
         return DecodeStatus::kDamaged;
       }
-      wideCopy(op, lit, literalLength);
-      op += literalLength;
-      lit += literalLength;
-      if (offset == 0 || offset > static_cast<size_t>(op - to.history)) {
+      wideCopy(op, lit, sq.literalLength);
+      op += sq.literalLength;
+      lit += sq.literalLength;
+      if (sq.offset == 0 || sq.offset > static_cast<size_t>(op - history)) {
         // Reaching before the frame's start needs a dictionary.
-        return offset != 0 && to.historyIsFrameStart ? DecodeStatus::kUnsupported
-                                                     : DecodeStatus::kDamaged;
+        return sq.offset != 0 && to.historyIsFrameStart ? DecodeStatus::kUnsupported
+                                                        : DecodeStatus::kDamaged;
       }
-      copyMatch(op, offset, matchLength);
-      op += matchLength;
-      if (count == 0) break;
+      copyMatch(op, sq.offset, sq.matchLength);
+      op += sq.matchLength;
     }
-    recent_[0] = r0, recent_[1] = r1, recent_[2] = r2;
-    bits.reload();
-    if (!bits.exhausted()) return DecodeStatus::kDamaged;
+    for (int i = 0; i < 3; ++i) recent_[i] = r.recent[i];
+    r.bits.reload();
+    if (!r.bits.exhausted()) return DecodeStatus::kDamaged;
   }
   const size_t rest = static_cast<size_t>(litEnd - lit);
   if (rest > static_cast<size_t>(limit - op)) return DecodeStatus::kDamaged;

@@ -163,9 +163,9 @@ DecodeStatus ZstdDecoder::startFrame() {
   hasChecksum_ = header.hasChecksum;
   windowSize_ = static_cast<size_t>(std::min(header.windowSize, contentSize_));
   blockMax_ = static_cast<size_t>(std::min<uint64_t>(header.windowSize, kBlockMax));
-  const size_t spare = std::clamp<size_t>(2 * windowSize_, 1 << 20, 64 << 20);
+  const size_t spare = std::clamp<size_t>(4 * windowSize_, 1 << 20, 32 << 20);
   limit_ = static_cast<size_t>(std::min<uint64_t>(contentSize_, windowSize_ + blockMax_ + spare));
-  if (limit_ > capacity_) {
+  if (!window_ || limit_ > capacity_) {
     window_.reset();
     capacity_ = 0;
     window_.reset(new (std::nothrow) uint8_t[limit_ + kCopySlack]);

@@ -1,9 +1,12 @@
-// Decodes the same bzip2 and LZMA streams with our decoders and with libbz2
-// and liblzma, taking turns, and prints MB/s of output and the ratios; then
-// times `7z x` of a ZIP archive holding the same data, for reference.
-//   streams_bench [MiB per corpus file] [bzip2|lzma] [corpus file name]
+// Decodes the same bzip2, LZMA and Zstandard streams with our decoders and
+// with libbz2, liblzma and libzstd (single-threaded, streaming into the same
+// output areas), taking turns, and prints MB/s of output and the ratios;
+// then times `7z x` of a ZIP archive holding the same data, for reference
+// (bzip2 and LZMA only).
+//   streams_bench [MiB per corpus file] [bzip2|lzma|zstd] [corpus file name]
 #include <bzlib.h>
 #include <lzma.h>
+#include <zstd.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -17,7 +20,9 @@
 #include "bzip2/bzip2.h"
 #include "corpus.h"
 #include "lzma/lzma.h"
+#include "zstd/zstd.h"
 #include "reference_codecs.h"
+#include "stream_driver.h"
 #include "whole_stream_decoder.h"
 
 namespace {
@@ -32,8 +37,8 @@ bool oursDecode(Decoder& d, const Bytes& stream, uint8_t* area, size_t size) {
   size_t total = 0;
   for (;;) {
     uint32_t outPos = 0;
-    if (d.step(stream.data(), static_cast<uint32_t>(stream.size()), true, inPos, area, kArea,
-               outPos) != extractor::zipErrNone) {
+    if (extractor::testing::stepFailed(d.step(stream.data(), static_cast<uint32_t>(stream.size()),
+                                              true, inPos, area, kArea, outPos))) {
       return false;
     }
     total += outPos;
@@ -80,6 +85,19 @@ bool liblzmaDecode(const Bytes& stream, uint8_t* area, size_t size) {
   return r == LZMA_STREAM_END && total == size;
 }
 
+bool libzstdDecode(ZSTD_DCtx* dctx, const Bytes& stream, uint8_t* area, size_t size) {
+  ZSTD_DCtx_reset(dctx, ZSTD_reset_session_only);
+  ZSTD_inBuffer in{stream.data(), stream.size(), 0};
+  size_t total = 0, left = 1;
+  while (left != 0) {
+    ZSTD_outBuffer out{area, kArea, 0};
+    left = ZSTD_decompressStream(dctx, &out, &in);
+    if (ZSTD_isError(left) || (out.pos == 0 && in.pos == in.size && left != 0)) return false;
+    total += out.pos;
+  }
+  return total == size;
+}
+
 // CPU seconds of a child command (user and system).
 double commandSeconds(const std::string& command) {
   rusage before, after;
@@ -116,29 +134,38 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> area(kArea);
   extractor::Bzip2Decoder bzip2;
   extractor::LzmaDecoder lzma;
+  extractor::ZstdDecoder zstd;
+  ZSTD_DCtx* dctx = ZSTD_createDCtx();
 
   std::printf("%-6s %-12s %9s %9s %10s %10s %7s %10s\n", "method", "corpus", "in KiB", "out KiB",
               "ours MB/s", "lib MB/s", "ours/lib", "7z x MB/s");
-  for (const char* method : {"bzip2", "lzma"}) {
+  for (const char* method : {"bzip2", "lzma", "zstd"}) {
     if (!only.empty() && only != method) continue;
     const bool isBzip2 = std::string(method) == "bzip2";
+    const bool isZstd = std::string(method) == "zstd";
     double oursTotal = 0, libTotal = 0, bytesTotal = 0;
     for (const CorpusFile& file : corpus) {
       if (argc > 3 && file.name != argv[3]) continue;
-      const Bytes stream = isBzip2 ? extractor::testing::bzip2Compress(file.data, 9)
-                                   : extractor::testing::lzmaCompress(file.data, {6, true});
+      const Bytes stream = isBzip2  ? extractor::testing::bzip2Compress(file.data, 9)
+                           : isZstd ? extractor::testing::zstdCompress(file.data, {3, true})
+                                    : extractor::testing::lzmaCompress(file.data, {6, true});
       const size_t size = file.data.size();
       auto ours = [&] {
         if (isBzip2) {
           bzip2.reset();
           return oursDecode(bzip2, stream, area.data(), size);
         }
+        if (isZstd) {
+          zstd.reset({size, 0});
+          return oursDecode(zstd, stream, area.data(), size);
+        }
         lzma.reset(static_cast<uint32_t>(size), true);
         return oursDecode(lzma, stream, area.data(), size);
       };
       auto lib = [&] {
-        return isBzip2 ? libbz2Decode(stream, area.data(), size)
-                       : liblzmaDecode(stream, area.data(), size);
+        return isBzip2  ? libbz2Decode(stream, area.data(), size)
+               : isZstd ? libzstdDecode(dctx, stream, area.data(), size)
+                        : liblzmaDecode(stream, area.data(), size);
       };
       double best[2] = {1e30, 1e30}, spent = 0;
       for (int round = 0; round < 3 || spent < 1.5; ++round) {
@@ -156,7 +183,7 @@ int main(int argc, char** argv) {
           d++;
         }
       }
-      const double sevenZip = sevenZipSeconds(file.data, isBzip2 ? "BZip2" : "LZMA");
+      const double sevenZip = isZstd ? -1 : sevenZipSeconds(file.data, isBzip2 ? "BZip2" : "LZMA");
       const double mb = size / 1e6;
       oursTotal += best[0];
       libTotal += best[1];
@@ -169,5 +196,6 @@ int main(int argc, char** argv) {
     std::printf("%-6s %-12s %9s %9.0f %10.1f %10.1f %7.2f\n", method, "all", "", bytesTotal / 1024,
                 mb / oursTotal, mb / libTotal, libTotal / oursTotal);
   }
+  ZSTD_freeDCtx(dctx);
   return 0;
 }
