@@ -57,8 +57,10 @@ SeqCell seqCell(int kind, unsigned symbol) {
 void buildSeqTable(int kind, const FseCounts& counts, SeqCell* out) {
   FseCell cells[1u << kMaxSeqLog];
   buildFseTable(counts, cells);
+  SeqCell codes[kMaxFseSymbols];
+  for (unsigned s = 0; s < counts.symbols; ++s) codes[s] = seqCell(kind, s);
   for (unsigned i = 0; i < 1u << counts.log; ++i) {
-    out[i] = seqCell(kind, cells[i].symbol);
+    out[i] = codes[cells[i].symbol];
     out[i].base = cells[i].base;
     out[i].bits = cells[i].bits;
   }

@@ -15,7 +15,11 @@ struct ForwardBits {
   uint32_t peek(unsigned n) const {
     uint64_t v = 0;
     const size_t first = pos >> 3;
-    for (size_t i = 0; i < 5 && first + i < size; ++i) v |= uint64_t{p[first + i]} << (8 * i);
+    if (first + 8 <= size) {
+      v = load64(p + first);
+    } else {
+      for (size_t i = 0; first + i < size; ++i) v |= uint64_t{p[first + i]} << (8 * i);
+    }
     return static_cast<uint32_t>(v >> (pos & 7)) & ((1u << n) - 1);
   }
   uint32_t read(unsigned n) {

@@ -1,6 +1,7 @@
 // Decoding the sequences and carrying them out as they come: a run of
 // literals, then a match from the history, copied in wide pieces where the
 // slack past the output's limit allows.
+#include <algorithm>
 #include <cstring>
 
 #include "zstd/back_bits.h"
@@ -26,30 +27,57 @@ inline void wideCopy(uint8_t* to, const uint8_t* from, size_t size) {
   } while (to < end);
 }
 
+// From this size on, the library's copy beats 16-byte pieces.
+constexpr size_t kLongCopy = 256;
+
+// Copies to[done..size) from `distance` back, where distance is a multiple
+// of the match's offset of 16 or more and at most done + offset. The
+// distance doubles with each piece (the data repeat with every multiple of
+// the offset), so that the loads read bytes stored well before rather than
+// ones still on their way to memory.
+inline void copyRepeating(uint8_t* to, size_t done, size_t size, size_t distance) {
+  while (done < size) {
+    const size_t piece = std::min(distance, size - done);
+    if (piece >= kLongCopy) {
+      std::memcpy(to + done, to + done - distance, piece);  // apart: piece <= distance
+    } else {
+      wideCopy(to + done, to + done - distance, piece);
+    }
+    done += piece;
+    distance *= 2;
+  }
+}
+
 // Copies `size` bytes from `distance` back; may write up to 31 bytes past
-// the end. A distance below 8 overlaps within a word: its pattern is laid
-// out byte by byte, then copied from the nearest multiple of the distance
-// that is 8 or more.
+// the end. Below 16 bytes of distance the pieces would overlap what they
+// copy: the pattern is laid out over 16 bytes first, then copied from the
+// nearest multiple of the distance that is 16 or more.
 inline void copyMatch(uint8_t* to, size_t distance, size_t size) {
-  uint8_t* const end = to + size;
   const uint8_t* from = to - distance;
   if (distance >= 16) {
     // Most matches are short: two pieces without a loop.
     copy16(to, from);
     copy16(to + 16, from + 16);
-    if (size > 32) wideCopy(to + 32, from + 32, size - 32);
-  } else if (distance >= 8) {
-    do {
-      copy8(to, from);
-      to += 8;
-      from += 8;
-    } while (to < end);
-  } else {
-    static constexpr uint8_t kStride[8] = {0, 8, 8, 9, 8, 10, 12, 14};
-    for (int i = 0; i < 8; ++i) to[i] = from[i];
-    from = to + 8 - kStride[distance];
-    for (to += 8; to < end; to += 8, from += 8) copy8(to, from);
+    if (size <= 32) return;
+    if (distance < size) {
+      copyRepeating(to, 32, size, distance);
+    } else if (size >= kLongCopy) {
+      std::memcpy(to + 32, from + 32, size - 32);
+    } else {
+      wideCopy(to + 32, from + 32, size - 32);
+    }
+    return;
   }
+  static constexpr uint8_t kStride8[8] = {0, 8, 8, 9, 8, 10, 12, 14};
+  static constexpr uint8_t kStride16[16] = {0,  16, 16, 18, 16, 20, 18, 21,
+                                            16, 18, 20, 22, 24, 26, 28, 30};
+  if (distance >= 8) {
+    copy8(to, from);
+  } else {
+    for (int i = 0; i < 8; ++i) to[i] = from[i];
+  }
+  copy8(to + 8, to + 8 - (distance >= 8 ? distance : kStride8[distance]));
+  if (size > 16) copyRepeating(to, 16, size, kStride16[distance]);
 }
 
 struct Sequence {
