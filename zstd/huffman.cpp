@@ -1,5 +1,7 @@
 #include "zstd/huffman.h"
 
+#include <algorithm>
+
 #include "zstd/back_bits.h"
 #include "zstd/bytes.h"
 #include "zstd/fse.h"
@@ -73,6 +75,28 @@ bool buildTable(uint8_t* weights, size_t n, HuffmanTable& table) {
   return true;
 }
 
+// The table's cells and the shift that leaves the top maxBits bits, held
+// apart from the table: stores of symbols could otherwise be its writes.
+struct Lookup {
+  const uint16_t* cells;
+  unsigned shift;
+  explicit Lookup(const HuffmanTable& t) : cells(t.cells), shift(64 - t.maxBits) {}
+
+  // After a fast reload, fewer than 64 bits are used: no mask needed.
+  void decode(BackBits& bits, uint8_t*& out) const {
+    const uint16_t cell = cells[(bits.word << bits.used) >> shift];
+    *out++ = static_cast<uint8_t>(cell);
+    bits.used += cell >> 8;
+  }
+};
+
+// Rounds of 5 symbols that stay clear of the stream's first 8 bytes: a
+// round takes at most 55 bits, so moves back at most 7 bytes.
+inline size_t fastRounds(const BackBits& bits) {
+  const size_t ahead = static_cast<size_t>(bits.ptr - bits.start);
+  return ahead < 8 ? 0 : (ahead - 8) / 7 + 1;
+}
+
 inline void decodeOne(const HuffmanTable& t, BackBits& bits, uint8_t*& out) {
   const uint16_t cell = t.cells[bits.peekTop(t.maxBits)];
   *out++ = static_cast<uint8_t>(cell);
@@ -115,9 +139,14 @@ bool decodeHuffman1(const HuffmanTable& t, const uint8_t* src, size_t size, uint
   if (!bits.init(src, size)) return false;
   uint8_t* const end = out + count;
   // 5 symbols of at most 11 bits fit the 57 a reload leaves.
-  while (bits.fast() && end - out >= 5) {
-    bits.reloadFast();
-    for (int i = 0; i < 5; ++i) decodeOne(t, bits, out);
+  // The bound on rounds assumes the longest codes: counted again until
+  // none is left.
+  const Lookup lookup(t);
+  while (size_t rounds = std::min(fastRounds(bits), static_cast<size_t>(end - out) / 5)) {
+    for (; rounds > 0; --rounds) {
+      bits.reloadFast();
+      for (int i = 0; i < 5; ++i) lookup.decode(bits, out);
+    }
   }
   return decodeTail(t, bits, out, end);
 }
@@ -142,13 +171,19 @@ bool decodeHuffman4(const HuffmanTable& t, const uint8_t* src, size_t size, uint
     end[i] = i < 3 ? op[i] + segment : out + count;
   }
   // The last segment is the shortest: while it has room, all have.
-  while (b[0].fast() && b[1].fast() && b[2].fast() && b[3].fast() && end[3] - op[3] >= 5) {
-    for (int i = 0; i < 4; ++i) b[i].reloadFast();
-    for (int k = 0; k < 5; ++k) {
-      decodeOne(t, b[0], op[0]);
-      decodeOne(t, b[1], op[1]);
-      decodeOne(t, b[2], op[2]);
-      decodeOne(t, b[3], op[3]);
+  const Lookup lookup(t);
+  for (;;) {
+    size_t rounds = static_cast<size_t>(end[3] - op[3]) / 5;
+    for (int i = 0; i < 4; ++i) rounds = std::min(rounds, fastRounds(b[i]));
+    if (rounds == 0) break;
+    for (; rounds > 0; --rounds) {
+      for (int i = 0; i < 4; ++i) b[i].reloadFast();
+      for (int k = 0; k < 5; ++k) {
+        lookup.decode(b[0], op[0]);
+        lookup.decode(b[1], op[1]);
+        lookup.decode(b[2], op[2]);
+        lookup.decode(b[3], op[3]);
+      }
     }
   }
   for (int i = 0; i < 4; ++i) {

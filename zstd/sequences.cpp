@@ -93,7 +93,7 @@ struct SequenceReader {
   const SeqCell* ofCells;
   const SeqCell* mlCells;
   unsigned ll, of, ml;
-  uint32_t recent[3];
+  uint32_t r0, r1, r2;  // the recent offsets, latest first
 
   // Reads sequence `left` from the end; the last updates no states.
   Sequence next(uint32_t left) {
@@ -110,19 +110,19 @@ struct SequenceReader {
     s.literalLength = l.value + static_cast<uint32_t>(bits.read(l.extraBits));
     if (offset > 3) {
       offset -= 3;
-      recent[2] = recent[1];
-      recent[1] = recent[0];
-      recent[0] = offset;
+      r2 = r1;
+      r1 = r0;
+      r0 = offset;
     } else {
       // Recent offsets 1..3; after no literals, 2, 3 and the first less one.
       const unsigned index = offset - 1 + (s.literalLength == 0);
       if (index == 0) {
-        offset = recent[0];
+        offset = r0;
       } else {
-        offset = index == 3 ? recent[0] - 1 : recent[index];
-        if (index > 1) recent[2] = recent[1];
-        recent[1] = recent[0];
-        recent[0] = offset;
+        offset = index == 1 ? r1 : index == 2 ? r2 : r0 - 1;
+        if (index > 1) r2 = r1;
+        r1 = r0;
+        r0 = offset;
       }
     }
     s.offset = offset;
@@ -153,7 +153,7 @@ DecodeStatus BlockDecoder::decodeSequences(const uint8_t* p, const uint8_t* end,
     r.ll = static_cast<unsigned>(r.bits.read(tables_[kLiteralLengths].log));
     r.of = static_cast<unsigned>(r.bits.read(tables_[kOffsets].log));
     r.ml = static_cast<unsigned>(r.bits.read(tables_[kMatchLengths].log));
-    for (int i = 0; i < 3; ++i) r.recent[i] = recent_[i];
+    r.r0 = recent_[0], r.r1 = recent_[1], r.r2 = recent_[2];
     for (; count > 0; --count) {
       const Sequence sq = r.next(count);
       if (sq.literalLength > static_cast<size_t>(litEnd - lit) ||
@@ -171,7 +171,7 @@ DecodeStatus BlockDecoder::decodeSequences(const uint8_t* p, const uint8_t* end,
       copyMatch(op, sq.offset, sq.matchLength);
       op += sq.matchLength;
     }
-    for (int i = 0; i < 3; ++i) recent_[i] = r.recent[i];
+    recent_[0] = r.r0, recent_[1] = r.r1, recent_[2] = r.r2;
     r.bits.reload();
     if (!r.bits.exhausted()) return DecodeStatus::kDamaged;
   }
