@@ -148,6 +148,41 @@ TEST(Zstd, FrameHeadersRefusedOrAccepted) {
   }
 }
 
+// Single-segment frames of 5 bytes of content with one block made by hand,
+// for what libzstd does not write.
+TEST(Zstd, BlocksMadeByHand) {
+  const Bytes frame = {0x28, 0xB5, 0x2F, 0xFD, 0x20, 0x05};
+  const int damaged = int(DecodeStatus::kDamaged);
+  const struct {
+    const char* name;
+    Bytes block;
+    int want;  // -1: decodes to "aaaaa"
+  } cases[] = {
+      {"one-byte literals, no sequences", {0x1D, 0, 0, 0x29, 'a', 0x00}, -1},
+      {"bytes after no sequences", {0x25, 0, 0, 0x29, 'a', 0x00, 0x00}, damaged},
+      {"RLE block", {0x2B, 0, 0, 'a'}, -1},
+      {"reserved block type", {0x2F, 0, 0, 'a'}, damaged},
+      {"first literals without a table",
+       {0x2D, 0, 0, 0x53, 0x40, 0x00, 0x80, 0x00},
+       int(DecodeStatus::kUnsupported)},
+  };
+  ZstdDecoder decoder;
+  for (const auto& c : cases) {
+    Decoded got = decodeZstd(decoder, frame + c.block, 5);
+    if (c.want < 0) {
+      EXPECT_TRUE(got.ok() && got.output == Bytes(5, 'a')) << c.name << " " << got.status;
+    } else {
+      EXPECT_TRUE(got.failed && got.status == c.want) << c.name << " " << got.status;
+    }
+  }
+  // What follows the last frame must be a frame.
+  const Bytes good = frame + Bytes{0x2B, 0, 0, 'a'};
+  ASSERT_TRUE(decodeZstd(decoder, good, 5).ok());
+  for (const Bytes& tail : {Bytes{'A', 'B', 'C', 'D'}, Bytes{0x28, 0xB5}}) {
+    EXPECT_FALSE(decodeZstd(decoder, good + tail, 5).ok());
+  }
+}
+
 TEST(Zstd, FrameNeedingADictionaryIsRefused) {
   const Bytes dictionary = textBytes(50000, 8);
   const Bytes data = textBytes(20000, 8);  // the dictionary's own start
