@@ -47,10 +47,7 @@ DecodeStatus ZstdDecoder::step(const uint8_t* input, uint32_t inputCount, bool i
   DecodeStatus status = DecodeStatus::kDone;
   for (;;) {
     if (drainPos_ < pos_) {
-      const size_t n = std::min<size_t>(pos_ - drainPos_, outputLimit - outPos);
-      std::memcpy(output + outPos, window_.get() + drainPos_, n);
-      drainPos_ += n;
-      outPos += static_cast<uint32_t>(n);
+      outPos += static_cast<uint32_t>(drain(output + outPos, outputLimit - outPos));
       if (drainPos_ < pos_) {
         status = DecodeStatus::kOutputFull;
         break;
@@ -72,6 +69,21 @@ DecodeStatus ZstdDecoder::step(const uint8_t* input, uint32_t inputCount, bool i
   }
   inPos = static_cast<uint32_t>(in - input);
   return status;
+}
+
+// Copies decoded bytes out, hashing them on the way: in pieces that the
+// hash brings into the cache for the copy.
+size_t ZstdDecoder::drain(uint8_t* to, size_t room) {
+  constexpr size_t kPiece = 8192;
+  const size_t n = std::min(pos_ - drainPos_, room);
+  const uint8_t* const from = window_.get() + drainPos_;
+  for (size_t done = 0; done < n; done += kPiece) {
+    const size_t piece = std::min(kPiece, n - done);
+    if (hasChecksum_) hash_.update(from + done, piece);
+    std::memcpy(to + done, from + done, piece);
+  }
+  drainPos_ += n;
+  return n;
 }
 
 DecodeStatus ZstdDecoder::advance(const uint8_t*& in, const uint8_t* end, bool complete) {
@@ -243,7 +255,6 @@ DecodeStatus ZstdDecoder::decodeCompressed(const uint8_t*& in, const uint8_t* en
 
 DecodeStatus ZstdDecoder::endBlock() {
   const size_t size = pos_ - blockStart_;
-  if (hasChecksum_) hash_.update(window_.get() + blockStart_, size);
   frameProduced_ += size;
   headSize_ = 0;
   if (!lastBlock_) {

@@ -49,6 +49,7 @@ class ZstdDecoder : public StreamDecoder {
     kFailed,
   };
 
+  size_t drain(uint8_t* to, size_t room);
   DecodeStatus advance(const uint8_t*& in, const uint8_t* end, bool complete);
   bool gather(const uint8_t*& in, const uint8_t* end, unsigned need);
   DecodeStatus readMagic();
@@ -82,7 +83,7 @@ class ZstdDecoder : public StreamDecoder {
   size_t blockMax_ = 0;
   size_t limit_ = 0;  // where the window's buffer ends
   uint64_t frameProduced_ = 0;
-  zstd::Xxhash64 hash_;
+  zstd::Xxhash64 hash_;  // of the output copied out so far
 
   // The block.
   bool lastBlock_ = false;
