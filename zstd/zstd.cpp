@@ -20,6 +20,11 @@ constexpr size_t kBlockHeaderSize = 3;
 constexpr size_t kChecksumSize = 4;
 enum BlockType { kRaw, kRle, kCompressed };
 
+// The caller's input may be no buffer at all when it has no bytes.
+void copyIn(uint8_t* to, const uint8_t* from, size_t n) {
+  if (n) std::memcpy(to, from, n);
+}
+
 DecodeStatus starved(bool complete) {
   return complete ? DecodeStatus::kDamaged : DecodeStatus::kMoreInput;
 }
@@ -142,7 +147,7 @@ DecodeStatus ZstdDecoder::advance(const uint8_t*& in, const uint8_t* end, bool c
 bool ZstdDecoder::gather(const uint8_t*& in, const uint8_t* end, unsigned need) {
   if (headSize_ < need) {
     const size_t n = std::min<size_t>(need - headSize_, end - in);
-    std::memcpy(head_ + headSize_, in, n);
+    copyIn(head_ + headSize_, in, n);
     in += n;
     headSize_ += static_cast<unsigned>(n);
   }
@@ -225,7 +230,7 @@ DecodeStatus ZstdDecoder::startBlock() {
 DecodeStatus ZstdDecoder::copyRaw(const uint8_t*& in, const uint8_t* end, bool complete) {
   const size_t left = blockSize_ - (pos_ - blockStart_);
   const size_t n = std::min<size_t>(left, end - in);
-  std::memcpy(window_.get() + pos_, in, n);
+  copyIn(window_.get() + pos_, in, n);
   in += n;
   pos_ += n;
   if (n == left) return endBlock();
@@ -239,7 +244,7 @@ DecodeStatus ZstdDecoder::decodeCompressed(const uint8_t*& in, const uint8_t* en
     in += blockSize_;
   } else {
     const size_t n = std::min<size_t>(blockSize_ - gathered_, end - in);
-    std::memcpy(blockInput_.get() + gathered_, in, n);
+    copyIn(blockInput_.get() + gathered_, in, n);
     in += n;
     gathered_ += n;
     if (gathered_ < blockSize_) return starved(complete);

@@ -175,6 +175,12 @@ TEST(Zstd, BlocksMadeByHand) {
       EXPECT_TRUE(got.failed && got.status == c.want) << c.name << " " << got.status;
     }
   }
+  // No input at all, before it is complete and when it is.
+  StreamStart start;
+  decoder.reset(start);
+  uint32_t inPos = 0, outPos = 0;
+  EXPECT_EQ(decoder.step(nullptr, 0, false, inPos, nullptr, 0, outPos), DecodeStatus::kMoreInput);
+  EXPECT_EQ(decoder.step(nullptr, 0, true, inPos, nullptr, 0, outPos), DecodeStatus::kDamaged);
   // What follows the last frame must be a frame.
   const Bytes good = frame + Bytes{0x2B, 0, 0, 'a'};
   ASSERT_TRUE(decodeZstd(decoder, good, 5).ok());
