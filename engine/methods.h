@@ -14,6 +14,7 @@
 #include "inflate/inflate.h"
 #include "lzma/lzma.h"
 #include "xz/xz.h"
+#include "zstd/zstd.h"
 
 namespace extractor {
 
@@ -46,6 +47,7 @@ inline constexpr MethodRow kMethods[] = {
     {kMethodDeflate64, DecoderKind::kInflate, InflateFormat::kDeflate64, nullptr},
     {kMethodBzip2, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<Bzip2Decoder>},
     {kMethodLzma, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<LzmaDecoder>},
+    {kMethodZstd, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<ZstdDecoder>},
     {kMethodXz, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<XzDecoder>},
 };
 

@@ -155,3 +155,14 @@ for i, data in enumerate(samples):
         stream += bytes(4) + lzma.compress(b"x", lzma.FORMAT_XZ) + bytes(8)
     seed("xz-%d" % i, 95, 0x80 if i & 2 else 0, 700 + i, len(data) + 1, stream)
 PYTHON
+
+# Zstandard frames from the zstd program (Python has no binding here): with
+# and without a checksum, two frames, a skippable frame in front.
+text=$(for i in $(seq 0 299); do printf 'line %d of the sample\n' "$i"; done)
+zstd_seed() {  # name, all-at-once control byte, the frame's bytes on stdin
+  { printf "\\x5d\\x$2"; python3 -c 'import struct,sys; sys.stdout.buffer.write(struct.pack("<III", 701, 5000, 8000))'; cat; } > "corpus/streams/$1"
+}
+printf '%s' "$text" | zstd -q -c -1 | zstd_seed zstd-0 00
+printf '%s' "$text" | zstd -q -c -19 --check | zstd_seed zstd-1 80
+{ printf 'x' | zstd -q -c; printf '%s' "$text" | zstd -q -c -3; } | zstd_seed zstd-2 00
+{ printf '\x50\x2a\x4d\x18\x04\x00\x00\x00abcd'; printf 'y' | zstd -q -c --check; } | zstd_seed zstd-3 80

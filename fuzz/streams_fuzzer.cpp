@@ -17,6 +17,7 @@
 #include "reference_codecs.h"
 #include "stream_driver.h"
 #include "xz/xz.h"
+#include "zstd/zstd.h"
 
 using namespace extractor;
 using extractor::testing::Bytes;
@@ -61,9 +62,16 @@ std::optional<Bytes> liblzmaXz(const Bytes& stream, const StreamStart&) {
   return testing::xzReference(stream);
 }
 
+// libzstd reads frames that need a dictionary ours refuses, and histories
+// larger than the entry.
+std::optional<Bytes> libzstd(const Bytes& stream, const StreamStart& start) {
+  return testing::zstdReference(stream, start.uncompressedSize);
+}
+
 const Row kRows[] = {
     {kMethodBzip2, "bzip2", make<Bzip2Decoder>, libbz2, Agreement::kBoth},
     {kMethodLzma, "LZMA", make<LzmaDecoder>, liblzma, Agreement::kReferenceReads},
+    {kMethodZstd, "Zstandard", make<ZstdDecoder>, libzstd, Agreement::kBothRead},
     {kMethodXz, "xz", make<XzDecoder>, liblzmaXz, Agreement::kBothRead},
 };
 constexpr size_t kRowCount = sizeof kRows / sizeof kRows[0];

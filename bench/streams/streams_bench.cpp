@@ -1,11 +1,14 @@
-// Decodes the same bzip2, LZMA and xz streams with our decoders and with
-// libbz2 and liblzma, taking turns, and prints MB/s of output and the ratios; then
-// times `7z x` of a ZIP archive holding the same data, for reference.
-//   streams_bench [MiB per corpus file] [bzip2|lzma|xz] [corpus file name]
+// Decodes the same bzip2, LZMA, xz and Zstandard streams with our decoders
+// and with libbz2, liblzma and libzstd (single-threaded, streaming into the
+// same output areas), taking turns, and prints MB/s of output and the
+// ratios; then times `7z x` of a ZIP archive holding the same data, for
+// reference (not for Zstandard).
+//   streams_bench [MiB per corpus file] [bzip2|lzma|xz|zstd] [corpus file name]
 #include <bzlib.h>
 #include <lzma.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <zstd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +24,7 @@
 #include "stream_driver.h"
 #include "whole_stream_decoder.h"
 #include "xz/xz.h"
+#include "zstd/zstd.h"
 
 namespace {
 
@@ -98,34 +102,46 @@ bool liblzmaXzDecode(const Bytes& stream, uint8_t* area, size_t size) {
   }
   lzma_end(&s);
   return r == LZMA_STREAM_END && total == size;
-}
-
-// CPU seconds of a child command (user and system).
-double commandSeconds(const std::string& command) {
-  rusage before, after;
-  getrusage(RUSAGE_CHILDREN, &before);
-  if (std::system(command.c_str()) != 0) return -1;
-  getrusage(RUSAGE_CHILDREN, &after);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec * 1e-6; };
-  return seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
-         seconds(before.ru_stime);
-}
-
-double sevenZipSeconds(const Bytes& data, const char* method) {
-  const std::string dir = "/tmp/streams-bench-7z";
-  std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());
-  std::ofstream(dir + "/data.bin", std::ios::binary)
-      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  if (commandSeconds("cd " + dir + " && 7z a -bd -tzip -mmt=1 -m0=" + method +
-                     " data.zip data.bin >/dev/null") < 0) {
-    return -1;
+  bool libzstdDecode(ZSTD_DCtx * dctx, const Bytes& stream, uint8_t* area, size_t size) {
+    ZSTD_DCtx_reset(dctx, ZSTD_reset_session_only);
+    ZSTD_inBuffer in{stream.data(), stream.size(), 0};
+    size_t total = 0, left = 1;
+    while (left != 0) {
+      ZSTD_outBuffer out{area, kArea, 0};
+      left = ZSTD_decompressStream(dctx, &out, &in);
+      if (ZSTD_isError(left) || (out.pos == 0 && in.pos == in.size && left != 0)) return false;
+      total += out.pos;
+    }
+    return total == size;
   }
-  double best = 1e30;
-  for (int i = 0; i < 3; ++i) {
-    best = std::min(best, commandSeconds("7z x -bd -mmt=1 -so " + dir + "/data.zip >/dev/null"));
+
+  // CPU seconds of a child command (user and system).
+  double commandSeconds(const std::string& command) {
+    rusage before, after;
+    getrusage(RUSAGE_CHILDREN, &before);
+    if (std::system(command.c_str()) != 0) return -1;
+    getrusage(RUSAGE_CHILDREN, &after);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec * 1e-6; };
+    return seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+           seconds(before.ru_stime);
   }
-  return best;
-}
+
+  double sevenZipSeconds(const Bytes& data, const char* method) {
+    const std::string dir = "/tmp/streams-bench-7z";
+    std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());
+    std::ofstream(dir + "/data.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
+    if (commandSeconds("cd " + dir + " && 7z a -bd -tzip -mmt=1 -m0=" + method +
+                       " data.zip data.bin >/dev/null") < 0) {
+      return -1;
+    }
+    double best = 1e30;
+    for (int i = 0; i < 3; ++i) {
+      best = std::min(best, commandSeconds("7z x -bd -mmt=1 -so " + dir + "/data.zip >/dev/null"));
+    }
+    return best;
+  }
 
 }  // namespace
 
@@ -137,18 +153,21 @@ int main(int argc, char** argv) {
   extractor::Bzip2Decoder bzip2;
   extractor::LzmaDecoder lzma;
   extractor::XzDecoder xz;
+  extractor::ZstdDecoder zstd;
+  ZSTD_DCtx* dctx = ZSTD_createDCtx();
 
   std::printf("%-6s %-12s %9s %9s %10s %10s %7s %10s\n", "method", "corpus", "in KiB", "out KiB",
               "ours MB/s", "lib MB/s", "ours/lib", "7z x MB/s");
-  for (const std::string method : {"bzip2", "lzma", "xz"}) {
+  for (const std::string method : {"bzip2", "lzma", "xz", "zstd"}) {
     if (!only.empty() && only != method) continue;
     double oursTotal = 0, libTotal = 0, bytesTotal = 0;
     for (const CorpusFile& file : corpus) {
       if (argc > 3 && file.name != argv[3]) continue;
-      const Bytes stream = method == "bzip2" ? extractor::testing::bzip2Compress(file.data, 9)
-                           : method == "lzma"
-                               ? extractor::testing::lzmaCompress(file.data, {6, true})
-                               : extractor::testing::xzCompress(file.data, {6});
+      const Bytes stream =
+          method == "bzip2"  ? extractor::testing::bzip2Compress(file.data, 9)
+          : method == "lzma" ? extractor::testing::lzmaCompress(file.data, {6, true})
+          : method == "xz"   ? extractor::testing::xzCompress(file.data, {6})
+                             : extractor::testing::zstdCompress(file.data, {3, true});
       const size_t size = file.data.size();
       auto ours = [&] {
         if (method == "bzip2") {
@@ -159,13 +178,18 @@ int main(int argc, char** argv) {
           lzma.reset({size, extractor::kLzmaEndMarkerFlag});
           return oursDecode(lzma, stream, area.data(), size);
         }
-        xz.reset({size, 0});
-        return oursDecode(xz, stream, area.data(), size);
+        if (method == "xz") {
+          xz.reset({size, 0});
+          return oursDecode(xz, stream, area.data(), size);
+        }
+        zstd.reset({size, 0});
+        return oursDecode(zstd, stream, area.data(), size);
       };
       auto lib = [&] {
         return method == "bzip2"  ? libbz2Decode(stream, area.data(), size)
                : method == "lzma" ? liblzmaDecode(stream, area.data(), size)
-                                  : liblzmaXzDecode(stream, area.data(), size);
+               : method == "xz"   ? liblzmaXzDecode(stream, area.data(), size)
+                                  : libzstdDecode(dctx, stream, area.data(), size);
       };
       double best[2] = {1e30, 1e30}, spent = 0;
       for (int round = 0; round < 3 || spent < 1.5; ++round) {
@@ -183,9 +207,11 @@ int main(int argc, char** argv) {
           d++;
         }
       }
-      const double sevenZip = sevenZipSeconds(file.data, method == "bzip2"  ? "BZip2"
-                                                         : method == "lzma" ? "LZMA"
-                                                                            : "XZ");
+      const double sevenZip = method == "zstd"
+                                  ? -1
+                                  : sevenZipSeconds(file.data, method == "bzip2"  ? "BZip2"
+                                                               : method == "lzma" ? "LZMA"
+                                                                                  : "XZ");
       const double mb = size / 1e6;
       oursTotal += best[0];
       libTotal += best[1];
@@ -198,5 +224,6 @@ int main(int argc, char** argv) {
     std::printf("%-6s %-12s %9s %9.0f %10.1f %10.1f %7.2f\n", method.c_str(), "all", "",
                 bytesTotal / 1024, mb / oursTotal, mb / libTotal, libTotal / oursTotal);
   }
+  ZSTD_freeDCtx(dctx);
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <bzlib.h>
 #include <lzma.h>
+#include <zstd.h>
 
 #include <algorithm>
 #include <random>
@@ -169,6 +170,32 @@ Bytes lzma2Compress(const Bytes& data, int preset) {
                              out.size()) != LZMA_OK) {
     throw std::runtime_error("liblzma LZMA2 failed");
   }
+  out.resize(size);
+  return out;
+}
+
+Bytes zstdCompress(const Bytes& data, const ZstdOptions& options) {
+  ZSTD_CCtx* cctx = ZSTD_createCCtx();
+  ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, options.level);
+  ZSTD_CCtx_setParameter(cctx, ZSTD_c_checksumFlag, options.checksum);
+  ZSTD_CCtx_setParameter(cctx, ZSTD_c_contentSizeFlag, options.contentSize);
+  ZSTD_CCtx_setParameter(cctx, ZSTD_c_windowLog, options.windowLog);
+  Bytes out(ZSTD_compressBound(data.size()));
+  ZSTD_inBuffer in{data.data(), data.size(), 0};
+  ZSTD_outBuffer to{out.data(), out.size(), 0};
+  // Streamed, the frame's content size stays unknown unless set.
+  if (options.contentSize) ZSTD_CCtx_setPledgedSrcSize(cctx, data.size());
+  const size_t left = ZSTD_compressStream2(cctx, &to, &in, ZSTD_e_end);
+  ZSTD_freeCCtx(cctx);
+  if (left != 0) throw std::runtime_error("libzstd compression failed");
+  out.resize(to.pos);
+  return out;
+}
+
+std::optional<Bytes> zstdReference(const Bytes& stream, size_t capacity) {
+  Bytes out(capacity + 1);  // libzstd wants a buffer, also for nothing
+  const size_t size = ZSTD_decompress(out.data(), capacity, stream.data(), stream.size());
+  if (ZSTD_isError(size)) return std::nullopt;
   out.resize(size);
   return out;
 }

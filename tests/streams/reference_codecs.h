@@ -1,4 +1,4 @@
-// libbz2 and liblzma as oracles: streams as ZIP entries hold them, and the
+// libbz2, liblzma and libzstd as oracles: streams as ZIP entries hold them, and the
 // libraries' own reading of a stream.
 #pragma once
 
@@ -41,6 +41,15 @@ Bytes xzCompress(const Bytes& data, const XzOptions& options);
 Bytes lzma2Compress(const Bytes& data, int preset);
 // liblzma's reading of concatenated .xz streams and their padding.
 std::optional<Bytes> xzReference(const Bytes& stream);
+struct ZstdOptions {
+  int level = 3;
+  bool checksum = false;
+  bool contentSize = true;  // false: streamed, the size unknown to the frame
+  int windowLog = 0;        // 0: the level's
+};
+Bytes zstdCompress(const Bytes& data, const ZstdOptions& options);
+// libzstd's reading of all frames, into at most `capacity` bytes.
+std::optional<Bytes> zstdReference(const Bytes& stream, size_t capacity);
 
 // Test data of several kinds.
 Bytes randomBytes(size_t size, uint32_t seed);

@@ -1,0 +1,195 @@
+#include "zstd/huffman.h"
+
+#include <algorithm>
+
+#include "zstd/back_bits.h"
+#include "zstd/bytes.h"
+#include "zstd/fse.h"
+
+namespace extractor::zstd {
+namespace {
+
+constexpr unsigned kMaxWeights = 255;  // the last symbol's weight is implied
+constexpr unsigned kMaxWeightLog = 6;
+
+// Two FSE states take turns over one stream; when a state's update runs
+// past the stream's start, the other state's symbol is the last weight.
+size_t readCodedWeights(const uint8_t* p, size_t size, uint8_t* weights) {
+  FseCounts counts;
+  const size_t head = readFseCounts(p, size, kMaxHuffmanBits + 1, kMaxWeightLog, counts);
+  FseCell cells[1u << kMaxWeightLog];
+  if (head == 0 || !buildFseTable(counts, cells)) return 0;
+  BackBits bits;
+  if (!bits.init(p + head, size - head)) return 0;
+  unsigned state[2];
+  state[0] = static_cast<unsigned>(bits.read(counts.log));
+  state[1] = static_cast<unsigned>(bits.read(counts.log));
+  bits.reload();
+  size_t n = 0;
+  for (unsigned turn = 0;; turn ^= 1) {
+    if (n + 2 > kMaxWeights) return 0;
+    const FseCell& cell = cells[state[turn]];
+    weights[n++] = cell.symbol;
+    state[turn] = cell.base + static_cast<unsigned>(bits.read(cell.bits));
+    bits.reload();
+    if (bits.overrun()) {
+      weights[n++] = cells[state[turn ^ 1]].symbol;
+      return n;
+    }
+  }
+}
+
+size_t readDirectWeights(const uint8_t* p, size_t size, uint8_t* weights) {
+  const size_t n = p[0] - 127u;
+  if (1 + (n + 1) / 2 > size) return 0;
+  for (size_t i = 0; i < n; ++i) weights[i] = i % 2 ? p[1 + i / 2] & 15 : p[1 + i / 2] >> 4;
+  return n;
+}
+
+// Symbols of lower weight (longer codes) take the lower table indices, in
+// symbol order within a weight.
+bool buildTable(uint8_t* weights, size_t n, HuffmanTable& table) {
+  uint32_t total = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (weights[i] > kMaxHuffmanBits) return false;
+    if (weights[i]) total += 1u << (weights[i] - 1);
+  }
+  if (total == 0) return false;
+  const unsigned maxBits = highBit(total) + 1;
+  if (maxBits > kMaxHuffmanBits) return false;
+  const uint32_t rest = (1u << maxBits) - total;
+  if (rest & (rest - 1)) return false;
+  weights[n++] = static_cast<uint8_t>(highBit(rest) + 1);
+  uint32_t start[kMaxHuffmanBits + 2] = {};
+  for (size_t i = 0; i < n; ++i) {
+    if (weights[i]) start[weights[i] + 1] += 1u << (weights[i] - 1);
+  }
+  for (unsigned w = 2; w <= maxBits + 1; ++w) start[w] += start[w - 1];
+  for (size_t s = 0; s < n; ++s) {
+    const unsigned w = weights[s];
+    if (w == 0) continue;
+    const uint16_t cell = static_cast<uint16_t>(s | (maxBits + 1 - w) << 8);
+    for (uint32_t i = 0; i < 1u << (w - 1); ++i) table.cells[start[w]++] = cell;
+  }
+  table.maxBits = maxBits;
+  return true;
+}
+
+// The table's cells and the shift that leaves the top maxBits bits, held
+// apart from the table: stores of symbols could otherwise be its writes.
+struct Lookup {
+  const uint16_t* cells;
+  unsigned shift;
+  explicit Lookup(const HuffmanTable& t) : cells(t.cells), shift(64 - t.maxBits) {}
+
+  // After a fast reload, fewer than 64 bits are used: no mask needed.
+  void decode(BackBits& bits, uint8_t*& out) const {
+    const uint16_t cell = cells[(bits.word << bits.used) >> shift];
+    *out++ = static_cast<uint8_t>(cell);
+    bits.used += cell >> 8;
+  }
+};
+
+// Rounds of 5 symbols that stay clear of the stream's first 8 bytes: a
+// round takes at most 55 bits, so moves back at most 7 bytes.
+inline size_t fastRounds(const BackBits& bits) {
+  const size_t ahead = static_cast<size_t>(bits.ptr - bits.start);
+  return ahead < 8 ? 0 : (ahead - 8) / 7 + 1;
+}
+
+inline void decodeOne(const HuffmanTable& t, BackBits& bits, uint8_t*& out) {
+  const uint16_t cell = t.cells[bits.peekTop(t.maxBits)];
+  *out++ = static_cast<uint8_t>(cell);
+  bits.used += cell >> 8;
+}
+
+// The stream's last symbols, checked one by one; then every bit must be
+// used.
+bool decodeTail(const HuffmanTable& t, BackBits& bits, uint8_t* out, uint8_t* end) {
+  while (out < end) {
+    bits.reload();
+    if (bits.used >= 64) return false;
+    decodeOne(t, bits, out);
+  }
+  bits.reload();
+  return bits.exhausted();
+}
+
+}  // namespace
+
+size_t readHuffmanTable(const uint8_t* p, size_t size, HuffmanTable& table) {
+  if (size == 0) return 0;
+  uint8_t weights[kMaxWeights + 1];
+  size_t n, used;
+  if (p[0] < 128) {
+    used = 1 + size_t{p[0]};
+    if (used > size) return 0;
+    n = readCodedWeights(p + 1, p[0], weights);
+  } else {
+    n = readDirectWeights(p, size, weights);
+    used = 1 + (n + 1) / 2;
+  }
+  if (n == 0 || !buildTable(weights, n, table)) return 0;
+  return used;
+}
+
+bool decodeHuffman1(const HuffmanTable& t, const uint8_t* src, size_t size, uint8_t* out,
+                    size_t count) {
+  BackBits bits;
+  if (!bits.init(src, size)) return false;
+  uint8_t* const end = out + count;
+  // 5 symbols of at most 11 bits fit the 57 a reload leaves.
+  // The bound on rounds assumes the longest codes: counted again until
+  // none is left.
+  const Lookup lookup(t);
+  while (size_t rounds = std::min(fastRounds(bits), static_cast<size_t>(end - out) / 5)) {
+    for (; rounds > 0; --rounds) {
+      bits.reloadFast();
+      for (int i = 0; i < 5; ++i) lookup.decode(bits, out);
+    }
+  }
+  return decodeTail(t, bits, out, end);
+}
+
+bool decodeHuffman4(const HuffmanTable& t, const uint8_t* src, size_t size, uint8_t* out,
+                    size_t count) {
+  if (size < 10) return false;
+  size_t sizes[4] = {load16(src), load16(src + 2), load16(src + 4), 0};
+  const size_t firstThree = sizes[0] + sizes[1] + sizes[2];
+  if (firstThree > size - 6) return false;
+  sizes[3] = size - 6 - firstThree;
+  const size_t segment = (count + 3) / 4;
+  if (3 * segment > count) return false;
+  BackBits b[4];
+  uint8_t* op[4];
+  uint8_t* end[4];
+  const uint8_t* p = src + 6;
+  for (int i = 0; i < 4; ++i) {
+    if (!b[i].init(p, sizes[i])) return false;
+    p += sizes[i];
+    op[i] = out + segment * i;
+    end[i] = i < 3 ? op[i] + segment : out + count;
+  }
+  // The last segment is the shortest: while it has room, all have.
+  const Lookup lookup(t);
+  for (;;) {
+    size_t rounds = static_cast<size_t>(end[3] - op[3]) / 5;
+    for (int i = 0; i < 4; ++i) rounds = std::min(rounds, fastRounds(b[i]));
+    if (rounds == 0) break;
+    for (; rounds > 0; --rounds) {
+      for (int i = 0; i < 4; ++i) b[i].reloadFast();
+      for (int k = 0; k < 5; ++k) {
+        lookup.decode(b[0], op[0]);
+        lookup.decode(b[1], op[1]);
+        lookup.decode(b[2], op[2]);
+        lookup.decode(b[3], op[3]);
+      }
+    }
+  }
+  for (int i = 0; i < 4; ++i) {
+    if (!decodeTail(t, b[i], op[i], end[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace extractor::zstd
