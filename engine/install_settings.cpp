@@ -28,85 +28,57 @@ Key keyOf(std::string_view name) {
   return Key::Unknown;
 }
 
-// Decimal digits without the formatted-output functions, which the
-// Windows program does not carry.
-std::string decimal(size_t value) {
-  std::string digits;
+// "line N: what", N in decimal without the formatted-output functions,
+// which the Windows program does not carry.
+std::u16string lineProblem(int line, const char* what) {
+  std::u16string digits;
   do {
-    digits.insert(digits.begin(), static_cast<char>('0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return digits;
-}
-
-std::u16string lineProblem(int line, const std::string& what) {
-  return decodeUtf8("line " + decimal(static_cast<size_t>(line)) + ": " + what);
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + line % 10));
+    line /= 10;
+  } while (line != 0);
+  return u"line " + digits + u": " + decodeUtf8(what);
 }
 
 // Line breaks are the block's own; other control characters in a value
 // would reach a caption, a message or a command line unseen.
 bool isCleanText(std::string_view text) {
   for (unsigned char c : text) {
-    if (c < 0x20 && c != '\t') return false;
-    if (c == 0x7F) return false;
+    if ((c < 0x20 && c != '\t') || c == 0x7F) return false;
   }
-  return true;
+  return encodeUtf8(decodeUtf8(text)) == text;  // well-formed UTF-8
 }
 
-bool isWellFormedUtf8(std::string_view text) {
-  return encodeUtf8(decodeUtf8(text)) == text;
-}
-
-// One key=value line into settings; false with problem set.
-bool applyLine(std::string_view line, int number, InstallSettings& settings, unsigned& seen,
-               std::u16string& problem) {
+// One key=value line into settings: null, or what is wrong with it.
+const char* applyLine(std::string_view line, InstallSettings& settings, unsigned& seen) {
   size_t equals = line.find('=');
-  if (equals == std::string_view::npos) {
-    problem = lineProblem(number, "no key=value");
-    return false;
-  }
-  std::string_view name = line.substr(0, equals), value = line.substr(equals + 1);
-  Key key = keyOf(name);
-  if (key == Key::Unknown) {
-    problem = lineProblem(number, "unknown key \"" + std::string(name) + "\"");
-    return false;
-  }
+  if (equals == std::string_view::npos) return "no key=value";
+  std::string_view value = line.substr(equals + 1);
+  Key key = keyOf(line.substr(0, equals));
+  if (key == Key::Unknown) return "unknown key";
   unsigned bit = 1u << static_cast<unsigned>(key);
-  if (seen & bit) {
-    problem = lineProblem(number, "\"" + std::string(name) + "\" is given twice");
-    return false;
-  }
+  if (seen & bit) return "the key is given twice";
   seen |= bit;
-  if (value.empty() || !isCleanText(value) || !isWellFormedUtf8(value)) {
-    problem = lineProblem(number, "bad value for \"" + std::string(name) + "\"");
-    return false;
-  }
+  if (value.empty() || !isCleanText(value)) return "bad value";
   bool* flag = key == Key::Overwrite   ? &settings.overwrite
                : key == Key::Temporary ? &settings.temporary
                : key == Key::Auto      ? &settings.autoStart
                                        : nullptr;
   if (flag) {
-    if (value != "yes" && value != "no") {
-      problem = lineProblem(number, "\"" + std::string(name) + "\" takes yes or no");
-      return false;
-    }
+    if (value != "yes" && value != "no") return "the value is yes or no";
     *flag = value == "yes";
-    return true;
+    return nullptr;
   }
   std::u16string text = decodeUtf8(value);
   if (key == Key::Run) {
     std::u16string program, args;
     SplitRunCommand(text, program, args);
-    if (!IsInsideDestination(program)) {
-      problem = lineProblem(number, "the program to run must name a file inside the destination");
-      return false;
-    }
+    if (!IsInsideDestination(program)) return "the program to run must lie inside the destination";
   }
   (key == Key::Title      ? settings.title
    : key == Key::Question ? settings.question
    : key == Key::Folder   ? settings.folder
                           : settings.run) = text;
-  return true;
+  return nullptr;
 }
 
 // The next line of text from at, without its line break; false at the end.
@@ -134,14 +106,15 @@ bool ParseInstallSettings(std::string_view bytes, InstallSettings& settings,
   }
   size_t at = 0;
   std::string_view line;
+  static_assert(kMostSettingsBytes == 8192, "the message names the limit");
   if (!nextLine(bytes, at, line) || line != kSettingsOpening) return true;
   settings.present = true;
   bytes = bytes.substr(0, kMostSettingsBytes);
   unsigned seen = 0;
   int number = 1, temporaryLine = 0;
-  // A last line cut off by the size limit is no line.
-  while (nextLine(bytes, at, line) && at <= bytes.size()) {
+  while (nextLine(bytes, at, line)) {
     number++;
+    if (at > bytes.size()) break;  // cut off by the end or the size limit: no line
     if (line == kSettingsClosing) {
       if (settings.temporary && settings.run.empty()) {
         problem = lineProblem(temporaryLine, "the temporary mode needs a program to run");
@@ -150,11 +123,14 @@ bool ParseInstallSettings(std::string_view bytes, InstallSettings& settings,
       return true;
     }
     if (line.empty() || line[0] == ';') continue;  // blank lines and remarks
-    if (!applyLine(line, number, settings, seen, problem)) return false;
+    if (const char* wrong = applyLine(line, settings, seen)) {
+      problem = lineProblem(number, wrong);
+      return false;
+    }
     if (settings.temporary && temporaryLine == 0) temporaryLine = number;
   }
-  problem = lineProblem(number, std::string("no closing line ") + kSettingsClosing + " within " +
-                                    decimal(kMostSettingsBytes) + " bytes");
+  problem =
+      lineProblem(number, "no closing line [end of extractor settings] in the first 8192 bytes");
   return false;
 }
 
