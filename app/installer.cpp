@@ -15,20 +15,18 @@ namespace {
 
 constexpr DWORD kHeaderBytes = 4096;
 constexpr int kFolderTries = 16;
+constexpr int kRemoveTries = 50;
+constexpr DWORD kRemovePauseMs = 100;
 constexpr DWORD kTokenElevation = 20;  // TOKEN_INFORMATION_CLASS TokenElevation
 // Administrators and the system only, inherited by everything below, the
 // parent's entries not inherited.
 constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
 constexpr wchar_t kHelp[] =
-    L"Switches:\n"
-    L"/S\tno window and no questions: extract to the configured folder and run the "
-    L"configured program\n"
-    L"/D=FOLDER\tthe destination (the rest of the command line)\n"
-    L"/?\tthis text\n\n"
-    L"Exit codes with /S, a configured program or the start at once: 0 success; the "
-    L"program's own code when it ran; 536870913 bad settings, 536870914 an error, "
-    L"536870915 warnings, 536870916 cancelled, 536870917 the program could not be started.";
+    L"/S: no window, no questions\n/D=FOLDER: the destination (the rest of the line)\n"
+    L"/?: this text\n\nExit codes with /S, a program to run or the start at once: 0, or the "
+    L"program's own; 536870913 bad settings, 536870914 error, 536870915 warnings, 536870916 "
+    L"cancelled, 536870917 the program did not start.";
 
 struct InstallerState {
   bool active = false;       // the file carries settings or a switch was given
@@ -293,6 +291,7 @@ bool readInstaller(const char16_t* commandLineTail, int& exitCode) {
   state.switches = ParseSwitches(commandLineTail);
   std::u16string problem;
   bool parsed = ParseInstallSettings(bytesBehindProgram(programPath()), state.settings, problem);
+  if (!parsed) state.settings.title.clear();  // a block that does not parse names nothing
   composeCaption();
   state.active = state.settings.present || state.switches.silent || state.switches.folderGiven ||
                  state.switches.help;
@@ -362,7 +361,7 @@ void ApplyInstallerToWindow() {
   if (state.settings.temporary) {
     // Where the files go is not the user's choice: the window shows
     // progress only.
-    for (int hidden : {1, 4, 5, 6, 7}) ShowWindow(shell.controls[hidden], SW_HIDE);
+    for (int hidden : {0, 1, 4, 5, 6, 7}) ShowWindow(shell.controls[hidden], SW_HIDE);
     SetFocus(shell.controls[3]);
   }
   if (state.settings.autoStart || state.settings.temporary) {
@@ -383,7 +382,13 @@ void NoteInstallerWarnings() {
 }
 
 int FinishInstaller(int windowResult) {
-  if (!state.temporaryFolder.empty()) removeTree(state.temporaryFolder);
+  // A program that has just ended may still hold its working folder for a
+  // moment; give it up to five seconds.
+  for (int i = 0; i < kRemoveTries && !state.temporaryFolder.empty(); i++) {
+    removeTree(state.temporaryFolder);
+    if (GetFileAttributesW(w(state.temporaryFolder)) == INVALID_FILE_ATTRIBUTES) break;
+    Sleep(kRemovePauseMs);
+  }
   return state.reportsCode ? static_cast<int>(state.exitCode.load()) : windowResult;
 }
 
