@@ -22,11 +22,12 @@ constexpr DWORD kTokenElevation = 20;  // TOKEN_INFORMATION_CLASS TokenElevation
 // parent's entries not inherited.
 constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
-constexpr wchar_t kHelp[] =
-    L"/S: no window, no questions\n/D=FOLDER: the destination (the rest of the line)\n"
-    L"/?: this text\n\nExit codes with /S, a program to run or the start at once: 0, or the "
-    L"program's own; 536870913 bad settings, 536870914 error, 536870915 warnings, 536870916 "
-    L"cancelled, 536870917 the program did not start.";
+// ASCII, widened when shown: the program carries it in half the bytes.
+constexpr char kHelp[] =
+    "/S: no window, no questions\n/D=FOLDER: the destination (the rest of the line)\n"
+    "/?: this text\n\nExit codes with /S, a program to run or the start at once: 0, or the "
+    "program's own; 536870913 bad settings, 536870914 error, 536870915 warnings, 536870916 "
+    "cancelled, 536870917 the program did not start.";
 
 struct InstallerState {
   bool active = false;       // the file carries settings or a switch was given
@@ -313,7 +314,7 @@ bool PrepareInstaller(const wchar_t* commandLineTail, int& exitCode) {
   if (!readInstaller(reinterpret_cast<const char16_t*>(commandLineTail), exitCode)) return true;
   if (!state.active) return false;
   if (state.switches.help) {
-    message(u16(kHelp), MB_ICONINFORMATION);
+    message(std::u16string(kHelp, kHelp + sizeof(kHelp) - 1), MB_ICONINFORMATION);
     exitCode = 0;
     return true;
   }

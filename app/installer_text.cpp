@@ -7,10 +7,6 @@ bool isBlank(char16_t c) {
   return c == u' ' || c == u'\t';
 }
 
-char16_t upper(char16_t c) {
-  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-}
-
 // A word: up to the next blank, or within double quotes.
 const char16_t* wordEnd(const char16_t* at) {
   bool quoted = false;
@@ -32,7 +28,7 @@ Switches ParseSwitches(const char16_t* tail) {
     // Deployment tools quote the whole switch or nothing of it.
     bool quoted = *at == u'"';
     const char16_t* word = quoted ? at + 1 : at;
-    if ((word[0] == u'/' || word[0] == u'-') && upper(word[1]) == u'D' && word[2] == u'=') {
+    if (word[0] == u'/' && word[1] == u'D' && word[2] == u'=') {
       // The rest of the line, blanks and all, as installers take it.
       std::u16string folder(word + 3);
       while (!folder.empty() && isBlank(folder.back())) folder.pop_back();
@@ -46,8 +42,8 @@ Switches ParseSwitches(const char16_t* tail) {
       break;
     }
     size_t length = static_cast<size_t>(end - word) - (quoted && end[-1] == u'"' ? 1 : 0);
-    if (length == 2 && (word[0] == u'/' || word[0] == u'-')) {
-      if (upper(word[1]) == u'S') found.silent = true;
+    if (length == 2 && word[0] == u'/') {
+      if (word[1] == u'S') found.silent = true;
       if (word[1] == u'?') found.help = true;
     }
     at = end;

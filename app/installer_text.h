@@ -25,8 +25,9 @@ struct Switches {
   std::u16string folder;  // /D=FOLDER: the rest of the command line
 };
 
-// The switches in the command-line tail; words that are no switch are
-// ignored.
+// The switches in the command-line tail, as installers spell them: upper
+// case, so that "/s" or "-S", which the program has always ignored, still
+// change nothing. Words that are no switch are ignored.
 Switches ParseSwitches(const char16_t* tail);
 
 // "FULLPATH" ARGS, as CreateProcessW hands it to the program.

@@ -31,12 +31,12 @@ Key keyOf(std::string_view name) {
 // "line N: what", N in decimal without the formatted-output functions,
 // which the Windows program does not carry.
 std::u16string lineProblem(int line, const char* what) {
-  std::u16string digits;
+  std::string digits;
   do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + line % 10));
+    digits.insert(digits.begin(), static_cast<char>('0' + line % 10));
     line /= 10;
   } while (line != 0);
-  return u"line " + digits + u": " + decodeUtf8(what);
+  return decodeUtf8("line " + digits + ": " + what);
 }
 
 // Line breaks are the block's own; other control characters in a value

@@ -139,13 +139,15 @@ TEST(Switches, Table) {
   const SwitchCase cases[] = {
       {u"", false, false, nullptr},
       {u"/S", true, false, nullptr},
-      {u"/s", true, false, nullptr},
-      {u"-S", true, false, nullptr},
+      {u"/s", false, false, nullptr},  // ignored, as always
+      {u"-S", false, false, nullptr},
       {u"/?", false, true, nullptr},
       {u"/Silent /SS S x", false, false, nullptr},  // words that are no switch
       {u"/S /D=C:\\Program Files\\My Tool", true, false, u"C:\\Program Files\\My Tool"},
       {u"/D=C:\\a b /S", false, false, u"C:\\a b /S"},  // /D takes the rest
-      {u"/d=x  ", false, false, u"x"},
+      {u"/D=x  ", false, false, u"x"},
+      {u"/d=x", false, false, nullptr},
+      {u" /s -d \"c:\\else where\" /overwrite", false, false, nullptr},
       {u"\"/D=C:\\a b\"", false, false, u"C:\\a b"},
       {u"/D=\"C:\\a b\"", false, false, u"C:\\a b"},
       {u"/D=", false, false, nullptr},
