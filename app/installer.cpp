@@ -7,6 +7,7 @@
 #include "app/resource_ids.h"
 #include "app/shell.h"
 #include "app/system_libraries.h"
+#include "app/worker.h"
 #include "engine/confine.h"
 #include "engine/install_settings.h"
 
@@ -40,6 +41,7 @@ struct InstallerState {
   std::u16string runRelative;      // the program below the destination, names mended
   std::u16string runArgs;
   std::atomic<bool> warnings{false};
+  std::atomic<bool> programRunning{false};
   std::atomic<uint32_t> exitCode{kExitCancelled};
 };
 
@@ -247,7 +249,9 @@ uint32_t runProgram(const std::u16string& destination) {
     return kExitRunFailed;
   }
   CloseHandle(process.hThread);
+  state.programRunning = true;
   WaitForSingleObject(process.hProcess, INFINITE);
+  state.programRunning = false;
   DWORD code = kExitRunFailed;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
@@ -376,6 +380,11 @@ void InstallerRunEnded(Zip& zip, int32_t result) {
   state.exitCode = code;
   bool closes = state.settings.autoStart || state.settings.temporary;
   if (closes && result == 0) PostMessageW(static_cast<HWND>(zip.ownerWindow), WM_CLOSE, 0, 0);
+}
+
+void WaitForInstallerProgram() {
+  // Its exit code is the program's, and its folder may not go before it.
+  WaitServingWorker([] { return state.programRunning.load(); }, 0);
 }
 
 void NoteInstallerWarnings() {

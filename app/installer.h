@@ -27,6 +27,10 @@ void ApplyInstallerToWindow();
 // settings ask for it.
 void InstallerRunEnded(Zip& zip, int32_t result);
 
+// After the window has closed: waits for a program run after extraction
+// that is still running.
+void WaitForInstallerProgram();
+
 // A run showed warnings.
 void NoteInstallerWarnings();
 

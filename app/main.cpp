@@ -39,6 +39,7 @@ int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int show
   }
   // Closed through the caption's close box, the window does not wait for a
   // run; the Zip object must outlive the worker all the same.
+  WaitForInstallerProgram();
   FinishWorker(zip);
   zip.window = nullptr;
   DeleteFonts();

@@ -116,6 +116,7 @@ void WaitUntilWorkerIdle() {
 void FinishWorker(Zip& zip) {
   if (inEngine) {
     zip.abortRequest = 1;
+    shell.stopRequested = true;
     HurryWorker();
     // The dialogs' owner is gone by now.
     bool ended = WaitServingWorker(

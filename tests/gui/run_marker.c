@@ -2,7 +2,8 @@
    writes a marker (its working folder, then its arguments, one a line) to
    ran.txt in its working folder, or to the file RUN_MARKER names, and exits
    with the number given as its first argument. A second argument "wait"
-   makes it wait two seconds first, for a screenshot of the window. */
+   makes it wait two seconds first, for a screenshot of the window; "long"
+   twelve, longer than the extractor waits for its own worker at exit. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
   if (argc > 2 && strcmp(argv[2], "wait") == 0) Sleep(2000);
+  if (argc > 2 && strcmp(argv[2], "long") == 0) Sleep(12000);
   char folder[MAX_PATH] = "";
   GetCurrentDirectoryA(MAX_PATH, folder);
   const char* path = getenv("RUN_MARKER");

@@ -425,6 +425,13 @@ def window_cases(harness):
                                step("wait-text-starts", STATUS, "Successfully Unzipped", RUN_MS),
                                step("screenshot", "running")],
          7, "tree ran"),
+        # Closed while the program runs: the exit code is still the
+        # program's, not that of a process ended after its wait at exit.
+        ("gui-close-while-running",
+         lambda f: pack(f, ["--run", MARKER + " 5 long"]),
+         lambda p, out, temp: [start(p), step("window", "EXTRACT", WINDOW_MS)] +
+         unzip_and_close(out),
+         5, "tree ran"),
         ("gui-temporary",
          lambda f: pack(f, ["--temporary", "--run", marker_run.format(code=3)]),
          lambda p, out, temp: [start(p), step("window", "EXTRACT", WINDOW_MS),
