@@ -2,6 +2,7 @@
 // the end of a run still going when the window has closed.
 #include <windows.h>
 
+#include "app/installer.h"
 #include "app/main_window.h"
 #include "app/resource_ids.h"
 #include "app/shell.h"
@@ -18,7 +19,7 @@ namespace {
 
 ShellWindow shellWindow;
 
-// The command-line tail is accepted and ignored: the program has no switches.
+// The command-line tail is read by the installer mode only (installer.cpp).
 int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int showCommand) {
   shell.instance = instance;
   shell.userInterfaceThread = GetCurrentThreadId();
@@ -38,6 +39,7 @@ int mainRoutine(HINSTANCE instance, const wchar_t* /*commandLineTail*/, int show
   }
   // Closed through the caption's close box, the window does not wait for a
   // run; the Zip object must outlive the worker all the same.
+  WaitForInstallerProgram();
   FinishWorker(zip);
   zip.window = nullptr;
   DeleteFonts();
@@ -52,5 +54,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLineTail, int s
   using namespace extractor::app;
   RestrictDllSearch();
   LoadSystemLibraries();
-  return mainRoutine(instance, commandLineTail, showCommand);
+  int exitCode = 0;
+  if (PrepareInstaller(commandLineTail, exitCode)) return exitCode;
+  return FinishInstaller(mainRoutine(instance, commandLineTail, showCommand));
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/dpi.h"
+#include "app/installer.h"
 #include "app/main_wnd_proc.h"
 #include "app/resource_ids.h"
 #include "app/shell.h"
@@ -205,6 +206,7 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand) {
   ShowWindow(window, showCommand);
   UpdateWindow(window);
   if (shell.destinationEdit) SetFocus(shell.destinationEdit);
+  ApplyInstallerToWindow();
   return true;
 }
 

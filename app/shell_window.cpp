@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/dialogs.h"
+#include "app/installer.h"
 #include "app/main_window.h"
 #include "app/main_wnd_proc.h"
 #include "engine/zip.h"
@@ -29,6 +30,7 @@ void ShellWindow::ShowPasswordDialog(Zip& zip) {
 }
 
 void ShellWindow::ShowWarningsDialog(Zip& zip) {
+  NoteInstallerWarnings();
   app::ShowWarningsDialog(ownerOf(zip));
 }
 

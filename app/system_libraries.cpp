@@ -61,6 +61,10 @@ const ShellCalls& shellCalls() {
 
 }  // namespace
 
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  return loadSystemLibrary(name);
+}
+
 void RestrictDllSearch() {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   auto restrict = functionOf<SetDefaultDllDirectoriesCall>(kernel, "SetDefaultDllDirectories");

@@ -20,6 +20,9 @@ void RestrictDllSearch();
 // so a later load by name never reaches the program's folder.
 void LoadSystemLibraries();
 
+// name from the system folder; null when it is not there.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
 // The shell's folder browser: true with the chosen folder's path in
 // path (kPathCapacity characters); false when cancelled or when the choice
 // has no file-system path.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/installer.h"
 #include "app/shell.h"
 #include "app/shell_text.h"
 #include "engine/report_error.h"
@@ -20,6 +21,7 @@ DWORD WINAPI UnzipThreadProc(void* parameter) {
   Zip& zip = *static_cast<Zip*>(parameter);
   std::optional<std::u16string> password = zip.password;
   int32_t result = zip.ExtractAll(zip.destination, zip.createFolders, zip.overwrite, password);
+  InstallerRunEnded(zip, result);
   inEngine = false;
   zip.busy = false;
   zip.runResult = result;
@@ -114,6 +116,7 @@ void WaitUntilWorkerIdle() {
 void FinishWorker(Zip& zip) {
   if (inEngine) {
     zip.abortRequest = 1;
+    shell.stopRequested = true;
     HurryWorker();
     // The dialogs' owner is gone by now.
     bool ended = WaitServingWorker(

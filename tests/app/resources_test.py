@@ -68,7 +68,7 @@ class Image:
         return found
 
 
-def check_manifest(text, problems):
+def check_manifest(text, problems, level="asInvoker"):
     try:
         root = ElementTree.fromstring(text)
     except ElementTree.ParseError as error:
@@ -84,8 +84,8 @@ def check_manifest(text, problems):
         problems.append("no dependency on version 6.0.0.0 of the common controls")
 
     levels = [e.get("level") for e in root.iter(ASM_V3 + "requestedExecutionLevel")]
-    if levels != ["asInvoker"]:
-        problems.append("execution level %s, not asInvoker" % levels)
+    if levels != [level]:
+        problems.append("execution level %s, not %s" % (levels, level))
 
     systems = {e.get("Id") for e in root.iter(COMPATIBILITY + "supportedOS")}
     for guid, system in SUPPORTED_OS.items():

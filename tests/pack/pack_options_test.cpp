@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "installer.h"
 #include "options.h"
 #include "zip_records.h"
 
@@ -81,6 +82,34 @@ TEST(PackOptionsTest, MethodsByNameAndTheVersionTheyNeed) {
   std::string problem;
   EXPECT_FALSE(parseOptions({"-o", "s.exe", "--method", "ppmd", "d"}, problem));
   EXPECT_EQ(problem, "--method takes deflate, bzip2, lzma, zstd or xz, not ppmd");
+}
+
+TEST(PackOptionsTest, InstallerOptions) {
+  std::string problem;
+  std::optional<Options> options = parseOptions(
+      {"-o", "s.exe", "--title", "Tool", "--question=Go?", "--folder", "%TEMP%\\t", "--overwrite",
+       "--run", "bin/a.exe /q", "--temporary", "--auto", "--admin", "dir"},
+      problem);
+  ASSERT_TRUE(options) << problem;
+  const InstallerOptions& i = options->installer;
+  EXPECT_EQ(i.title, "Tool");
+  EXPECT_EQ(i.question, "Go?");
+  EXPECT_EQ(i.folder, "%TEMP%\\t");
+  EXPECT_TRUE(i.overwrite && i.temporary && i.autoStart && i.admin);
+  EXPECT_EQ(i.run, "bin/a.exe /q");
+  EXPECT_EQ(options->inputs, std::vector<std::string>{"dir"});
+  EXPECT_EQ(settingsBlock(i),
+            "[extractor settings]\r\ntitle=Tool\r\nquestion=Go?\r\nfolder=%TEMP%\\t\r\n"
+            "overwrite=yes\r\nrun=bin/a.exe /q\r\ntemporary=yes\r\nauto=yes\r\n"
+            "[end of extractor settings]\r\n");
+  EXPECT_EQ(settingsBlock(InstallerOptions()), "");  // no block: the output as without them
+
+  for (std::vector<std::string> bad :
+       {std::vector<std::string>{"--auto=yes"}, {"--title"}, {"--run="}}) {
+    std::vector<std::string> args = {"-o", "s.exe", "dir"};
+    args.insert(args.begin() + 2, bad.begin(), bad.end());
+    EXPECT_FALSE(parseOptions(args, problem)) << bad[0];
+  }
 }
 
 }  // namespace

@@ -27,6 +27,15 @@ const char kUsage[] =
     "                         extractor-pack)\n"
     "  --workers N            files compressed at once, 1-64 (default: one per\n"
     "                         processor); the archive is the same for any N\n"
+    "Installer settings, carried by the file for the program:\n"
+    "  --title TEXT           the window's caption\n"
+    "  --question TEXT        asked with Yes and No before the window opens\n"
+    "  --folder PATH          the default destination; %NAME% variables are expanded\n"
+    "  --overwrite            the overwrite check box starts checked\n"
+    "  --run \"PROGRAM ARGS\"   run PROGRAM, a file of the archive, after extracting\n"
+    "  --temporary            extract to a new folder under TEMP, removed after --run\n"
+    "  --auto                 extract at once and close after success\n"
+    "  --admin                ask for administrator rights when the file starts\n"
     "  -h, --help             this text\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
@@ -93,6 +102,47 @@ bool checkCombination(Options& options, std::string& problem) {
     problem = "--split and --disks exclude each other";
     return false;
   }
+  return true;
+}
+
+// The installer's options: true when arg is one of them, taking its value
+// from inlineValue or the next argument; false with problem set when that
+// fails.
+bool installerOption(const std::string& arg, const std::optional<std::string>& inlineValue,
+                     const std::vector<std::string>& args, size_t& i, InstallerOptions& installer,
+                     std::string& problem, bool& taken) {
+  const std::pair<const char*, bool*> flags[] = {{"--overwrite", &installer.overwrite},
+                                                 {"--temporary", &installer.temporary},
+                                                 {"--auto", &installer.autoStart},
+                                                 {"--admin", &installer.admin}};
+  const std::pair<const char*, std::string*> texts[] = {{"--title", &installer.title},
+                                                        {"--question", &installer.question},
+                                                        {"--folder", &installer.folder},
+                                                        {"--run", &installer.run}};
+  taken = true;
+  for (const auto& [name, flag] : flags) {
+    if (arg != name) continue;
+    if (inlineValue) {
+      problem = arg + " takes no value";
+      return false;
+    }
+    *flag = true;
+    return true;
+  }
+  for (const auto& [name, text] : texts) {
+    if (arg != name) continue;
+    if (!inlineValue && i + 1 == args.size()) {
+      problem = arg + " needs a value";
+      return false;
+    }
+    *text = inlineValue ? *inlineValue : args[++i];
+    if (text->empty()) {
+      problem = arg + " needs a value";
+      return false;
+    }
+    return true;
+  }
+  taken = false;
   return true;
 }
 
@@ -218,6 +268,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       }
       continue;
     }
+    bool taken = false;
+    if (!installerOption(arg, inlineValue, args, i, options.installer, problem, taken)) {
+      return std::nullopt;
+    }
+    if (taken) continue;
     auto found = valued.find(arg);
     if (found == valued.end()) {
       problem = "unknown option " + arg;

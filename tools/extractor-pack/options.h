@@ -16,6 +16,19 @@ extern const char kUsage[];
 // extractor's own block scheme, which only the extractor reads.
 enum class Encryption { None, Traditional, Aes, LegacyAes };
 
+// What the packed file does when it runs: the settings block behind the
+// program, and the manifest's execution level.
+struct InstallerOptions {
+  std::string title;       // --title: the window's caption
+  std::string question;    // --question: asked with Yes and No first
+  std::string folder;      // --folder: the default destination, %NAME% expanded
+  bool overwrite = false;  // --overwrite: the check box starts checked
+  std::string run;         // --run "PROGRAM ARGS", PROGRAM a file of the archive
+  bool temporary = false;  // --temporary: a fresh folder under TEMP, removed after --run
+  bool autoStart = false;  // --auto: extract at once, close after success
+  bool admin = false;      // --admin: the manifest asks for administrator rights
+};
+
 struct Options {
   bool help = false;
   std::string output;
@@ -34,6 +47,7 @@ struct Options {
   uint32_t diskSize = 0;   // --disks: bytes per disk
   std::string stub;        // empty: extractor.exe beside the packer
   unsigned workers = 0;    // files compressed at once; 0: one per processor
+  InstallerOptions installer;
 };
 
 // The smallest volume: room for any entry's headers and a few blocks.

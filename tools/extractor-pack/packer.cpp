@@ -9,6 +9,7 @@
 #include "entry_cipher.h"
 #include "entry_data.h"
 #include "inputs.h"
+#include "installer.h"
 #include "platform/host.h"
 #include "progress.h"
 #include "source_zip.h"
@@ -312,6 +313,10 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
     summary.inputBytes = source.dataBytes();
   }
   size_t count = options.fromZip.empty() ? inputs.size() : source.entries().size();
+  std::vector<std::string> names;
+  for (const Input& input : inputs) names.push_back(input.name);
+  for (const SourceEntry& entry : source.entries()) names.push_back(entry.name);
+  if (Error e = applyInstaller(options.installer, names, program)) return e;
   if ((options.splitSize || options.diskSize) && count > kMostVolumeEntries) {
     return tooManyForVolumes(count);
   }
