@@ -1,4 +1,4 @@
-// libbz2 and liblzma as oracles: streams as ZIP entries hold them, and the
+// libbz2, liblzma and 7z as oracles: streams as ZIP entries hold them, and the
 // libraries' own reading of a stream.
 #pragma once
 
@@ -26,6 +26,15 @@ struct LzmaOptions {
 Bytes lzmaCompress(const Bytes& data, const LzmaOptions& options);
 // liblzma's reading of a ZIP-form stream of `size` bytes.
 std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endMarker);
+
+struct PpmdOptions {
+  unsigned order = 6;       // 2..16
+  unsigned memoryMiB = 16;  // 7z takes no more than the data need
+  unsigned restore = 0;     // 0 restart, 1 cut off when the memory fills
+};
+// The data of a ZIP entry 7z writes with PPMd (method 98); nothing when 7z
+// is missing or stores the data instead.
+std::optional<Bytes> ppmdCompress(const Bytes& data, const PpmdOptions& options);
 
 // Test data of several kinds.
 Bytes randomBytes(size_t size, uint32_t seed);
