@@ -20,6 +20,16 @@ unsigned binMean(unsigned prob) {
   return (prob + (1 << (kPeriodBits - 2))) >> kPeriodBits;
 }
 
+// Contexts are scattered over the memory: the next one likely needed is
+// fetched while the range decoder divides.
+void prefetch(const void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+
 void updateSee(See* see) {
   if (see->shift < kPeriodBits && --see->count == 0) {
     see->summ = static_cast<uint16_t>(see->summ << 1);
@@ -53,8 +63,10 @@ See* Model::makeEscFreq(unsigned numMasked, uint32_t& escFreq) {
 int Model::decodeSymbol(RangeDecoder& rc) {
   uint8_t mask[256];  // 0 for symbols ruled out
   Context* mc = minContext_;
+  prefetch(suffix(mc));  // read by most updates and every escape
   if (mc->numStats != 0) {
     State* s = stats(mc);
+    prefetch(mem_.at(s->successor()));  // the likeliest symbol's context
     const uint32_t total = mc->summFreq;
     uint32_t count;
     if (!rc.threshold(total, count)) return kError;
@@ -83,6 +95,7 @@ int Model::decodeSymbol(RangeDecoder& rc) {
     State* first = stats(mc);
     for (; s >= first; --s) mask[s->symbol] = 0;
   } else {
+    prefetch(mem_.at(mc->oneState()->successor()));
     uint16_t* prob = binSummFor(mc);
     if (rc.thresholdBits(kTotalBits) < *prob) {
       rc.decode(0, *prob);
@@ -103,9 +116,8 @@ int Model::decodeSymbol(RangeDecoder& rc) {
 }
 
 // After an escape: the next suffix context with more symbols, counting
-// only those not yet ruled out.
+// only those not yet ruled out (mask 0xFF for the others).
 int Model::decodeMasked(RangeDecoder& rc, uint8_t* mask) {
-  State* ps[256];
   for (;;) {
     Context* mc = minContext_;
     const unsigned numMasked = mc->numStats;
@@ -115,20 +127,12 @@ int Model::decodeMasked(RangeDecoder& rc, uint8_t* mask) {
       mc = suffix(mc);
     } while (mc->numStats == numMasked);
     minContext_ = mc;
+    prefetch(suffix(mc));
 
-    // The encoder takes the first numStats - numMasked states not ruled
-    // out; the loop also stops at the context's last state.
+    State* const first = stats(mc);
+    State* const end = first + mc->numStats + 1;
     uint32_t hiCnt = 0;
-    State* s = stats(mc);
-    State* last = s + mc->numStats;
-    const unsigned want = mc->numStats - numMasked;
-    unsigned n = 0;
-    for (; n != want && s <= last; ++s) {
-      if (mask[s->symbol]) {
-        ps[n++] = s;
-        hiCnt += s->freq;
-      }
-    }
+    for (const State* s = first; s != end; ++s) hiCnt += s->freq & mask[s->symbol];
 
     uint32_t freqSum;
     See* see = makeEscFreq(numMasked, freqSum);
@@ -136,10 +140,14 @@ int Model::decodeMasked(RangeDecoder& rc, uint8_t* mask) {
     uint32_t count;
     if (!rc.threshold(freqSum, count)) return kError;
     if (count < hiCnt) {
-      State** pps = ps;
-      for (hiCnt = 0; (hiCnt += (*pps)->freq) <= count;) ++pps;
-      s = *pps;
-      rc.decode(hiCnt - s->freq, s->freq);
+      State* s = first;
+      uint32_t low = 0;
+      for (;; ++s) {
+        const uint32_t freq = s->freq & mask[s->symbol];
+        if (low + freq > count) break;
+        low += freq;
+      }
+      rc.decode(low, s->freq);
       updateSee(see);
       foundState_ = s;
       const uint8_t symbol = s->symbol;
@@ -149,7 +157,7 @@ int Model::decodeMasked(RangeDecoder& rc, uint8_t* mask) {
     if (count >= freqSum) return kError;
     rc.decode(hiCnt, freqSum - hiCnt);
     see->summ = static_cast<uint16_t>(see->summ + freqSum);
-    while (n) mask[ps[--n]->symbol] = 0;
+    for (const State* s = first; s != end; ++s) mask[s->symbol] = 0;
   }
 }
 
