@@ -90,6 +90,7 @@ int Model::decodeSymbol(RangeDecoder& rc) {
       }
     } while (--i);
     if (count >= total) return kError;
+    prefetch(stats(suffix(mc)));
     rc.decode(hiCnt, total - hiCnt);
     std::memset(mask, 0xFF, sizeof(mask));
     State* first = stats(mc);
@@ -105,6 +106,7 @@ int Model::decodeSymbol(RangeDecoder& rc) {
       updateBin();
       return symbol;
     }
+    prefetch(stats(suffix(mc)));
     rc.decode(*prob, kBinScale - *prob);
     *prob = static_cast<uint16_t>(*prob - binMean(*prob));
     initEsc_ = kExpEscape[*prob >> 10];
@@ -147,6 +149,7 @@ int Model::decodeMasked(RangeDecoder& rc, uint8_t* mask) {
         if (low + freq > count) break;
         low += freq;
       }
+      prefetch(mem_.at(s->successor()));
       rc.decode(low, s->freq);
       updateSee(see);
       foundState_ = s;

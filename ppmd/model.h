@@ -21,7 +21,7 @@ enum RestoreMethod : unsigned {
   kFreeze = 2,   // memory full: stop growing (not decoded)
 };
 
-struct State {
+struct PPMD_UNIT_TYPE State {
   uint8_t symbol;
   uint8_t freq;
   uint16_t successorLow;   // a context or a text position, in two halves
@@ -36,7 +36,7 @@ struct State {
 
 // One unit. A context of one symbol keeps its state in place of summFreq
 // and stats.
-struct Context {
+struct PPMD_UNIT_TYPE Context {
   uint8_t numStats;  // symbols - 1
   uint8_t flags;     // 0x04 rescaled, 0x08 a symbol >= 0x40, 0x10 the last one was
   uint16_t summFreq;

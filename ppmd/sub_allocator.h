@@ -15,9 +15,18 @@ constexpr uint32_t kUnitSize = 12;
 constexpr unsigned kIndexCount = 38;  // size classes of 1..128 units
 constexpr uint32_t kEmptyNode = 0xFFFFFFFF;
 
+// States, contexts and free blocks take turns in the same units (a context
+// of one symbol holds its state in place of two of its fields): accesses
+// through these types may alias one another.
+#if defined(__GNUC__)
+#define PPMD_UNIT_TYPE __attribute__((may_alias))
+#else
+#define PPMD_UNIT_TYPE
+#endif
+
 // A free block; its first word tells it from a used one (whose first
 // bytes are a state's or a context's, never all ones).
-struct Node {
+struct PPMD_UNIT_TYPE Node {
   uint32_t stamp;
   uint32_t next;
   uint32_t units;
