@@ -3,7 +3,6 @@
 #include <new>
 
 #include "ppmd/model.h"
-#include "ppmd/range_decoder.h"
 
 namespace extractor {
 
@@ -40,11 +39,9 @@ DecodeStatus PpmdDecoder::start(const uint8_t* in) {
   if (memory > memoryLimit_) return DecodeStatus::kOutOfMemory;
 
   if (!model_) model_.reset(new (std::nothrow) ppmd::Model);
-  if (!rc_) rc_.reset(new (std::nothrow) ppmd::RangeDecoder);
-  if (!model_ || !rc_ || !model_->allocate(memory)) return DecodeStatus::kOutOfMemory;
+  if (!model_ || !model_->allocate(memory)) return DecodeStatus::kOutOfMemory;
   model_->init(order, restore);
-  if (!rc_->init(in + 2)) return DecodeStatus::kDamaged;
-  rc_->clearOverrun();
+  if (!rc_.init(in + 2)) return DecodeStatus::kDamaged;
   started_ = true;
   return DecodeStatus::kMoreInput;
 }
@@ -66,7 +63,7 @@ DecodeStatus PpmdDecoder::step(const uint8_t* input, uint32_t inputCount, bool i
     inPos += kHeaderSize;
   }
 
-  ppmd::RangeDecoder& rc = *rc_;
+  ppmd::RangeDecoder& rc = rc_;
   const uint8_t* const end = input + inputCount;
   rc.setInput(input + inPos, end);
   // Until the input is complete, stop where a symbol might run past it.

@@ -9,13 +9,13 @@
 #include <memory>
 
 #include "decode/stream_decoder.h"
+#include "ppmd/range_decoder.h"
 
 namespace extractor {
 
 namespace ppmd {
 class Model;
-class RangeDecoder;
-}  // namespace ppmd
+}
 
 class PpmdDecoder : public StreamDecoder {
  public:
@@ -39,7 +39,7 @@ class PpmdDecoder : public StreamDecoder {
   DecodeStatus start(const uint8_t* in);
 
   std::unique_ptr<ppmd::Model> model_;
-  std::unique_ptr<ppmd::RangeDecoder> rc_;
+  ppmd::RangeDecoder rc_;
   uint64_t size_ = 0;
   uint64_t produced_ = 0;
   uint32_t memoryLimit_ = kMaxMemory;

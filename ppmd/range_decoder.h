@@ -17,6 +17,7 @@ class RangeDecoder {
   bool init(const uint8_t* in) {
     low = 0;
     range = 0xFFFFFFFF;
+    overrun_ = false;
     code = uint32_t{in[0]} << 24 | uint32_t{in[1]} << 16 | uint32_t{in[2]} << 8 | in[3];
     return code != 0xFFFFFFFF;
   }
@@ -54,7 +55,7 @@ class RangeDecoder {
   uint32_t low = 0;
   uint32_t range = 0;
   uint32_t code = 0;
-  const uint8_t* next = nullptr;
+  const uint8_t* next = nullptr;  // the input not yet read
   const uint8_t* limit = nullptr;
 
  private:
@@ -76,9 +77,6 @@ class RangeDecoder {
   }
 
   bool overrun_ = false;
-
- public:
-  void clearOverrun() { overrun_ = false; }
 };
 
 }  // namespace extractor::ppmd

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the bzip2 and LZMA benchmark (Release) and runs it:
-#   bench/streams/run.sh [MiB per corpus file] [bzip2|lzma] [corpus file name]
+# Builds the bzip2, LZMA and PPMd benchmark (Release) and runs it:
+#   bench/streams/run.sh [MiB per corpus file] [bzip2|lzma|ppmd] [corpus file name]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$root/build-bench-streams"
