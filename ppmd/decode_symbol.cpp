@@ -41,8 +41,12 @@ void updateSee(See* see) {
 
 uint16_t* Model::binSummFor(Context* c) {
   const Context* up = suffix(c);
-  return &binSumm_[ns2Index_[c->oneState()->freq - 1]][ns2BinIndex_[up->numStats] + prevSuccess_ +
-                                                       c->flags + ((runLength_ >> 26) & 0x20)];
+  // The masks change nothing for the frequencies and flags a model holds;
+  // they keep any others in the table.
+  const uint8_t row = ns2Index_[static_cast<uint8_t>(c->oneState()->freq - 1)];
+  const unsigned column =
+      (ns2BinIndex_[up->numStats] + prevSuccess_ + c->flags + ((runLength_ >> 26) & 0x20)) & 63;
+  return &binSumm_[row][column];
 }
 
 See* Model::makeEscFreq(unsigned numMasked, uint32_t& escFreq) {

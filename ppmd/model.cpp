@@ -44,6 +44,7 @@ Model::Model() {
 void Model::init(unsigned maxOrder, unsigned restoreMethod) {
   maxOrder_ = maxOrder;
   restoreMethod_ = restoreMethod;
+  broken_ = false;
   restartModel();
   dummySee_.shift = kPeriodBits;
   dummySee_.summ = 0;
@@ -76,7 +77,7 @@ void Model::restartModel() {
     s[i].setSuccessor(0);
   }
 
-  for (unsigned m = 0, i = 0; m < 25; ++m) {
+  for (unsigned m = 0, i = 0; m < 27; ++m) {
     while (ns2Index_[i] == m) ++i;
     for (unsigned k = 0; k < 8; ++k) {
       const uint16_t value = static_cast<uint16_t>(kBinScale - kInitBinEsc[k] / (i + 1));
@@ -91,6 +92,24 @@ void Model::restartModel() {
       see.count = 7;
     }
   }
+}
+
+// A suffix context holds every symbol of the contexts below it; a search
+// that finds none marks the model broken rather than leave the states.
+State* Model::findState(Context* c, uint8_t symbol) {
+  State* s = stats(c);
+  for (State* last = s + c->numStats; s->symbol != symbol; ++s) {
+    if (s == last) {
+      broken_ = true;
+      break;
+    }
+  }
+  return s;
+}
+
+Context* Model::broken() {
+  broken_ = true;
+  return nullptr;
 }
 
 // Creates the contexts that continue the found state's chain: one per
@@ -109,8 +128,7 @@ Context* Model::createSuccessors(bool skip, State* s1, Context* c) {
       s = s1;
       s1 = nullptr;
     } else if (c->numStats != 0) {
-      for (s = stats(c); s->symbol != symbol; ++s) {
-      }
+      s = findState(c, symbol);
       if (s->freq < kMaxFreq - 9) {
         s->freq++;
         c->summFreq++;
@@ -137,10 +155,10 @@ Context* Model::createSuccessors(bool skip, State* s1, Context* c) {
   if (c->numStats == 0) {
     up.freq = c->oneState()->freq;
   } else {
-    State* s = stats(c);
-    while (s->symbol != up.symbol) ++s;
+    const State* s = findState(c, up.symbol);
     const uint32_t cf = s->freq - 1u;
     const uint32_t s0 = c->summFreq - c->numStats - cf;
+    if (s0 == 0) return broken();
     up.freq = static_cast<uint8_t>(1 + (2 * cf <= s0 ? (5 * cf > s0) : (cf + 2 * s0 - 3) / s0));
   }
 
@@ -177,8 +195,7 @@ Context* Model::reduceOrder(State* s1, Context* c) {
       if (!c->suffix) return c;
       c = suffix(c);
       if (c->numStats) {
-        for (s = stats(c); s->symbol != symbol; ++s) {
-        }
+        s = findState(c, symbol);
         if (s->freq < kMaxFreq - 9) {
           s->freq += 2;
           c->summFreq += 2;
@@ -221,11 +238,8 @@ void Model::updateModel() {
       s = c->oneState();
       if (s->freq < 32) s->freq++;
     } else {
-      s = stats(c);
-      if (s->symbol != fSymbol) {
-        do {
-          ++s;
-        } while (s->symbol != fSymbol);
+      s = findState(c, fSymbol);
+      if (s != stats(c)) {
         if (s[0].freq >= s[-1].freq) {
           swapStates(&s[0], &s[-1]);
           --s;

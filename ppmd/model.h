@@ -64,6 +64,9 @@ class Model {
   void init(unsigned maxOrder, unsigned restoreMethod);
   // A byte, kEndMark or kError.
   int decodeSymbol(RangeDecoder& rc);
+  // The model reached a state no encoder's model can be in; only damaged
+  // data lead there (if at all), and nothing more is decoded.
+  bool isBroken() const { return broken_; }
 
  private:
   Context* ctx(uint32_t ref) const { return reinterpret_cast<Context*>(mem_.at(ref)); }
@@ -71,6 +74,8 @@ class Model {
   Context* suffix(const Context* c) const { return ctx(c->suffix); }
   uint32_t ref(const void* p) const { return mem_.ref(p); }
 
+  State* findState(Context* c, uint8_t symbol);
+  Context* broken();
   uint16_t* binSummFor(Context* c);
   See* makeEscFreq(unsigned numMasked, uint32_t& escFreq);
   int decodeMasked(RangeDecoder& rc, uint8_t* mask);
@@ -100,10 +105,11 @@ class Model {
   unsigned restoreMethod_ = 0;
   uint32_t runLength_ = 0;  // signed in meaning: its top bit says "negative"
   uint32_t initRunLength_ = 0;
+  bool broken_ = false;
 
   uint8_t ns2Index_[260];
   uint8_t ns2BinIndex_[256];
-  uint16_t binSumm_[25][64];
+  uint16_t binSumm_[27][64];  // rows 25 and 26 for frequencies a model never has
   See see_[24][32];
   See dummySee_;
 };

@@ -82,7 +82,7 @@ DecodeStatus PpmdDecoder::step(const uint8_t* input, uint32_t inputCount, bool i
       break;
     }
     const int symbol = model_->decodeSymbol(rc);
-    if (symbol < 0 || rc.overrun()) {
+    if (symbol < 0 || rc.overrun() || model_->isBroken()) {
       // An end mark before the stated size is cut data as well.
       status = DecodeStatus::kDamaged;
       break;
