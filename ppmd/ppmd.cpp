@@ -63,42 +63,43 @@ DecodeStatus PpmdDecoder::step(const uint8_t* input, uint32_t inputCount, bool i
     inPos += kHeaderSize;
   }
 
-  ppmd::RangeDecoder& rc = rc_;
   const uint8_t* const end = input + inputCount;
-  rc.setInput(input + inPos, end);
+  rc_.setInput(input + inPos, end);
   // Until the input is complete, stop where a symbol might run past it.
   const uint8_t* const safeEnd =
       inputComplete ? end
                     : (inputCount - inPos > kInputMargin ? end - kInputMargin : input + inPos);
-  uint64_t left = size_ - produced_;
-  uint32_t room = outputLimit - outPos;
-  const uint32_t n = left < room ? static_cast<uint32_t>(left) : room;
-  uint8_t* out = output + outPos;
-  uint8_t* const outEnd = out + n;
-  DecodeStatus status = DecodeStatus::kOutputFull;
-  while (out != outEnd) {
-    if (rc.next > safeEnd || (rc.next == safeEnd && !inputComplete)) {
-      status = DecodeStatus::kMoreInput;
-      break;
-    }
-    const int symbol = model_->decodeSymbol(rc);
-    if (symbol < 0 || rc.overrun() || model_->isBroken()) {
-      // An end mark before the stated size is cut data as well.
-      status = DecodeStatus::kDamaged;
-      break;
-    }
-    *out++ = static_cast<uint8_t>(symbol);
-  }
-  const uint32_t done = static_cast<uint32_t>(out - (output + outPos));
-  outPos += done;
-  produced_ += done;
-  inPos = static_cast<uint32_t>(rc.next - input);
+  const uint64_t left = size_ - produced_;
+  const uint32_t room = outputLimit - outPos;
+  uint8_t* const out = output + outPos;
+  uint8_t* const outEnd = out + (left < room ? static_cast<uint32_t>(left) : room);
+  uint8_t* next = out;
+  const DecodeStatus status = decodeSymbols(next, outEnd, safeEnd, inputComplete);
+  outPos += static_cast<uint32_t>(next - out);
+  produced_ += static_cast<uint64_t>(next - out);
+  inPos = static_cast<uint32_t>(rc_.next - input);
   if (status == DecodeStatus::kDamaged) return failure_ = status;
   if (produced_ == size_) {
     finished_ = true;
     return DecodeStatus::kDone;
   }
   return status;
+}
+
+DecodeStatus PpmdDecoder::decodeSymbols(uint8_t*& out, uint8_t* outEnd, const uint8_t* safeEnd,
+                                        bool inputComplete) {
+  ppmd::RangeDecoder& rc = rc_;
+  ppmd::Model& model = *model_;
+  for (; out != outEnd; ++out) {
+    if (rc.next > safeEnd || (rc.next == safeEnd && !inputComplete)) {
+      return DecodeStatus::kMoreInput;
+    }
+    const int symbol = model.decodeSymbol(rc);
+    // An end mark before the stated size is cut data as well.
+    if (symbol < 0 || rc.overrun() || model.isBroken()) return DecodeStatus::kDamaged;
+    *out = static_cast<uint8_t>(symbol);
+  }
+  return DecodeStatus::kOutputFull;
 }
 
 }  // namespace extractor

@@ -2,7 +2,9 @@
 // pass by the entry pipeline. The data start with two bytes, little-endian:
 // the model order - 1 (low 4 bits), the memory size in MiB - 1 (next 8)
 // and the restoration method (top 4); the range-coded symbols follow. The
-// entry's uncompressed size says where they end.
+// entry's uncompressed size says where they end: an end mark some encoders
+// write after the last symbol is not read. The model's memory is allocated
+// when the header is read and kept for a next entry of the same size.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,8 @@ class PpmdDecoder : public StreamDecoder {
 
  private:
   DecodeStatus start(const uint8_t* in);
+  DecodeStatus decodeSymbols(uint8_t*& out, uint8_t* outEnd, const uint8_t* safeEnd,
+                             bool inputComplete);
 
   std::unique_ptr<ppmd::Model> model_;
   ppmd::RangeDecoder rc_;
