@@ -58,17 +58,10 @@ uint32_t SubAllocator::removeNode(unsigned index) {
   return block;
 }
 
-// Frees the part of a block of class oldIndex beyond class newIndex, in at
-// most two blocks.
+// Frees the part of a block of class oldIndex beyond class newIndex.
 void SubAllocator::splitBlock(uint32_t block, unsigned oldIndex, unsigned newIndex) {
-  const unsigned units = indexToUnits_[oldIndex] - indexToUnits_[newIndex];
-  block += indexToUnits_[newIndex] * kUnitSize;
-  unsigned i = unitsToIndex(units);
-  if (indexToUnits_[i] != units) {
-    const unsigned k = indexToUnits_[--i];
-    insertNode(block + k * kUnitSize, units - k - 1);
-  }
-  insertNode(block, i);
+  const unsigned kept = indexToUnits_[newIndex];
+  insertRun(block + kept * kUnitSize, indexToUnits_[oldIndex] - kept);
 }
 
 // Frees a run of units in blocks of 128 and at most two smaller ones.
