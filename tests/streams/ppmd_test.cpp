@@ -64,15 +64,15 @@ TEST_F(Ppmd, OrdersMemorySizesAndRestorationAgainst7z) {
       {"mixed cut off", mixed, {16, 2, 1}},
   };
   PpmdDecoder decoder;  // one for all: memory kept or replaced between entries
+  size_t step = 0;      // every other case in small input steps and output areas
   for (const Case& c : cases) {
     const PpmdOptions& o = c.options;
     const Bytes stream = compressed(c.data, o);
-    for (size_t step : {size_t{0}, size_t{777}}) {
-      Decoded got = decodePpmd(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
-      ASSERT_TRUE(got.ok()) << c.name << " order " << o.order << " mem " << o.memoryMiB
-                            << " restore " << o.restore << " step " << step;
-      ASSERT_TRUE(got.output == c.data) << c.name << " order " << o.order;
-    }
+    step = step ? 0 : 777;
+    Decoded got = decodePpmd(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
+    ASSERT_TRUE(got.ok()) << c.name << " order " << o.order << " mem " << o.memoryMiB << " restore "
+                          << o.restore << " step " << step;
+    ASSERT_TRUE(got.output == c.data) << c.name << " order " << o.order;
   }
 }
 
