@@ -137,8 +137,15 @@ int Model::decodeMasked(RangeDecoder& rc, uint8_t* mask) {
 
     State* const first = stats(mc);
     State* const end = first + mc->numStats + 1;
-    uint32_t hiCnt = 0;
-    for (const State* s = first; s != end; ++s) hiCnt += s->freq & mask[s->symbol];
+    // Two states a turn, into two sums: the loads of one do not wait for
+    // the other's.
+    uint32_t hiCnt = (mc->numStats & 1) ? 0 : first->freq & mask[first->symbol];
+    uint32_t hiCnt2 = 0;
+    for (const State* s = first + !(mc->numStats & 1); s != end; s += 2) {
+      hiCnt += s[0].freq & mask[s[0].symbol];
+      hiCnt2 += s[1].freq & mask[s[1].symbol];
+    }
+    hiCnt += hiCnt2;
 
     uint32_t freqSum;
     See* see = makeEscFreq(numMasked, freqSum);
