@@ -32,6 +32,14 @@ Bytes mixedBytes() {
   return data;
 }
 
+// Three random bytes in four: data that compress little and fill a model
+// with contexts seen once.
+Bytes noisyBytes(size_t size, uint32_t seed) {
+  Bytes data = randomBytes(size, seed);
+  for (size_t i = 0; i < data.size(); i += 4) data[i] = static_cast<uint8_t>('A' + i % 7);
+  return data;
+}
+
 Bytes compressed(const Bytes& data, const PpmdOptions& options) {
   std::optional<Bytes> stream = ppmdCompress(data, options);
   if (!stream) ADD_FAILURE() << "7z wrote no PPMd entry";
@@ -50,6 +58,7 @@ TEST_F(Ppmd, OrdersMemorySizesAndRestorationAgainst7z) {
   const Bytes binary = binaryBytes(400000, 3);
   const Bytes runs = runBytes(600000, 4);
   const Bytes mixed = mixedBytes();
+  const Bytes noisy = noisyBytes(1000000, 5);
   struct Case {
     const char* name;
     const Bytes& data;
@@ -61,7 +70,8 @@ TEST_F(Ppmd, OrdersMemorySizesAndRestorationAgainst7z) {
       {"binary", binary, {16, 16, 1}},      {"runs", runs, {16, 4, 0}},
       {"mixed fits", mixed, {6, 64, 0}},    {"mixed restart", mixed, {3, 1, 0}},
       {"mixed restart", mixed, {16, 2, 0}}, {"mixed cut off", mixed, {6, 1, 1}},
-      {"mixed cut off", mixed, {16, 2, 1}},
+      {"mixed cut off", mixed, {16, 2, 1}}, {"noisy restart", noisy, {16, 1, 0}},
+      {"noisy cut off", noisy, {16, 1, 1}},
   };
   PpmdDecoder decoder;  // one for all: memory kept or replaced between entries
   size_t step = 0;      // every other case in small input steps and output areas
@@ -108,10 +118,8 @@ TEST_F(Ppmd, AnyInputAndOutputSteps) {
 }
 
 TEST_F(Ppmd, CutStreamsNeverGiveWrongOutput) {
-  // Three random bytes in four: the data compress little, so the cuts
-  // through the first 4 KiB of the stream fall early in the data.
-  Bytes data = randomBytes(20000, 9);
-  for (size_t i = 0; i < data.size(); i += 4) data[i] = static_cast<uint8_t>('A' + i % 7);
+  // The cuts through the first 4 KiB of the stream fall early in the data.
+  const Bytes data = noisyBytes(20000, 9);
   const Bytes stream = compressed(data, {6, 1, 0});
   PpmdDecoder decoder;
   for (size_t cut = 0; cut < stream.size(); cut += cut < 4096 ? 1 : 997) {
@@ -138,6 +146,23 @@ TEST_F(Ppmd, DamagedStreamsFailOrKeepToTheSize) {
     Decoded got = decodePpmd(decoder, stream, 100000, trial % 2 ? 333 : 0, 7000);
     if (got.ok()) {
       ASSERT_EQ(got.output.size(), 100000u) << "trial " << trial;
+    }
+  }
+}
+
+// Random bytes after a valid header decode to some symbols of every
+// order and restoration method until the range decoder meets a count no
+// context has; no memory is touched outside the model's.
+TEST_F(Ppmd, RandomBodiesStopAtAnError) {
+  PpmdDecoder decoder;
+  for (unsigned order = 2; order <= 16; ++order) {
+    for (unsigned restore : {0u, 1u}) {
+      Bytes stream = randomBytes(100000, order * 2 + restore);
+      const unsigned header = (order - 1) | restore << 12;  // 1 MiB
+      stream[0] = static_cast<uint8_t>(header);
+      stream[1] = static_cast<uint8_t>(header >> 8);
+      Decoded got = decodePpmd(decoder, stream, 1 << 24, order % 2 ? 4096 : 0, 3000);
+      EXPECT_FALSE(got.ok()) << order << " " << restore;
     }
   }
 }
