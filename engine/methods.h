@@ -13,6 +13,7 @@
 #include "engine/zip_format.h"
 #include "inflate/inflate.h"
 #include "lzma/lzma.h"
+#include "ppmd/ppmd.h"
 #include "xz/xz.h"
 #include "zstd/zstd.h"
 
@@ -49,6 +50,7 @@ inline constexpr MethodRow kMethods[] = {
     {kMethodLzma, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<LzmaDecoder>},
     {kMethodZstd, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<ZstdDecoder>},
     {kMethodXz, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<XzDecoder>},
+    {kMethodPpmd, DecoderKind::kStream, InflateFormat::kDeflate, makeStreamDecoder<PpmdDecoder>},
 };
 
 // The method's row, or nullptr when the pipeline does not decode it.

@@ -14,6 +14,7 @@
 #include "engine/zip_format.h"
 #include "fuzz_input.h"
 #include "lzma/lzma.h"
+#include "ppmd/ppmd.h"
 #include "reference_codecs.h"
 #include "stream_driver.h"
 #include "xz/xz.h"
@@ -73,6 +74,7 @@ const Row kRows[] = {
     {kMethodLzma, "LZMA", make<LzmaDecoder>, liblzma, Agreement::kReferenceReads},
     {kMethodZstd, "Zstandard", make<ZstdDecoder>, libzstd, Agreement::kBothRead},
     {kMethodXz, "xz", make<XzDecoder>, liblzmaXz, Agreement::kBothRead},
+    {kMethodPpmd, "PPMd", make<PpmdDecoder>, nullptr, Agreement::kBothRead},
 };
 constexpr size_t kRowCount = sizeof kRows / sizeof kRows[0];
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the bzip2, LZMA, xz and Zstandard benchmark (Release) and runs it:
-#   bench/streams/run.sh [MiB per corpus file] [bzip2|lzma|xz|zstd] [corpus file name]
+# Builds the streams benchmark (Release) and runs it:
+#   bench/streams/run.sh [MiB per corpus file] [bzip2|lzma|xz|zstd|ppmd] [corpus file name]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$root/build-bench-streams"

@@ -4,9 +4,16 @@
 #include <lzma.h>
 #include <zstd.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
+#include <string>
 
 namespace extractor::testing {
 
@@ -218,6 +225,38 @@ std::optional<Bytes> xzReference(const Bytes& stream) {
   lzma_end(&s);
   if (result != LZMA_STREAM_END) return std::nullopt;
   return out;
+}
+
+std::optional<Bytes> ppmdCompress(const Bytes& data, const PpmdOptions& options) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("ppmd-7z-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / "data.bin", std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  const std::string method = "PPMd:o=" + std::to_string(options.order) +
+                             ":mem=" + std::to_string(options.memoryMiB) +
+                             "m:a=" + std::to_string(options.restore);
+  const std::string command = "cd " + dir.string() + " && 7z a -bd -tzip -mmt=1 -m0=" + method +
+                              " data.zip data.bin >/dev/null 2>&1";
+  Bytes zip;
+  if (std::system(command.c_str()) == 0) {
+    std::ifstream in(dir / "data.zip", std::ios::binary);
+    zip.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  fs::remove_all(dir);
+  // The first local header, which 7z writes with the sizes.
+  auto load = [&](size_t at, unsigned n) {
+    uint32_t v = 0;
+    for (unsigned i = n; i-- > 0;) v = v << 8 | zip[at + i];
+    return v;
+  };
+  if (zip.size() < 30 || load(0, 4) != 0x04034b50 || load(8, 2) != 98) return std::nullopt;
+  const size_t start = 30 + load(26, 2) + load(28, 2);
+  const size_t size = load(18, 4);
+  if (start + size > zip.size()) return std::nullopt;
+  return Bytes(zip.begin() + static_cast<std::ptrdiff_t>(start),
+               zip.begin() + static_cast<std::ptrdiff_t>(start + size));
 }
 
 Bytes randomBytes(size_t size, uint32_t seed) {

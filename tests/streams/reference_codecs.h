@@ -1,4 +1,4 @@
-// libbz2, liblzma and libzstd as oracles: streams as ZIP entries hold them, and the
+// libbz2, liblzma, libzstd and 7z as oracles: streams as ZIP entries hold them, and the
 // libraries' own reading of a stream.
 #pragma once
 
@@ -50,6 +50,14 @@ struct ZstdOptions {
 Bytes zstdCompress(const Bytes& data, const ZstdOptions& options);
 // libzstd's reading of all frames, into at most `capacity` bytes.
 std::optional<Bytes> zstdReference(const Bytes& stream, size_t capacity);
+struct PpmdOptions {
+  unsigned order = 6;       // 2..16
+  unsigned memoryMiB = 16;  // 7z takes no more than the data need
+  unsigned restore = 0;     // 0 restart, 1 cut off when the memory fills
+};
+// The data of a ZIP entry 7z writes with PPMd (method 98); nothing when 7z
+// is missing or stores the data instead.
+std::optional<Bytes> ppmdCompress(const Bytes& data, const PpmdOptions& options);
 
 // Test data of several kinds.
 Bytes randomBytes(size_t size, uint32_t seed);
