@@ -147,11 +147,14 @@ class Harness:
     def zipped(self, key, files, folders=(), compression=zipfile.ZIP_DEFLATED, adjusted=True):
         def make(path):
             plain = path + ".zip"
-            with zipfile.ZipFile(plain, "w", compression) as z:
-                for folder in folders:
-                    z.writestr(folder, b"")
-                for name, content in files.items():
-                    z.writestr(name, content)
+            if compression in FOREIGN_METHODS:
+                FOREIGN_METHODS[compression](plain, files)
+            else:
+                with zipfile.ZipFile(plain, "w", compression) as z:
+                    for folder in folders:
+                        z.writestr(folder, b"")
+                    for name, content in files.items():
+                        z.writestr(name, content)
             self.behind_stub(plain, path, adjusted)
         return self.archive(key, make)
 
@@ -271,6 +274,37 @@ def browse_cancel(harness):
     return case
 
 
+def seven_zip(method):
+    """Entries 7z compresses with a method Python's zipfile cannot write."""
+    def make(plain, files):
+        folder = plain + ".in"
+        write_files(folder, files)
+        subprocess.run(["7z", "a", "-tzip", "-mm=" + method, os.path.abspath(plain)] + list(files),
+                       cwd=folder, check=True, stdout=subprocess.DEVNULL)
+    return make
+
+
+def zstd_zip(plain, files):
+    """Zstandard entries (method 93, version 6.3), each one frame from the
+    zstd program, in an archive written here: no tool at hand writes them."""
+    central, offset = b"", 0
+    with open(plain, "wb") as out:
+        for name, content in files.items():
+            data = subprocess.run(["zstd", "-q", "-c", "-19"], input=content, check=True,
+                                  stdout=subprocess.PIPE).stdout
+            fields = struct.pack("<HHHHHIII", 63, 0, 93, 0, 0x21, zipfile.crc32(content),
+                                 len(data), len(content))
+            raw = name.encode()
+            out.write(b"PK\x03\x04" + fields + struct.pack("<HH", len(raw), 0) + raw + data)
+            central += (b"PK\x01\x02" + struct.pack("<H", 63) + fields +
+                        struct.pack("<HHHHHII", len(raw), 0, 0, 0, 0, 0, offset) + raw)
+            offset += 30 + len(raw) + len(data)
+        out.write(central + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(files), len(files),
+                                        len(central), offset, 0))
+
+
+FOREIGN_METHODS = {"ppmd": seven_zip("PPMd"), "xz": seven_zip("XZ"), "zstd": zstd_zip}
+
 MIXED = {"a.txt": b"first\n" * 3000, "sub/b.bin": bytes(range(256)) * 100}
 SUCCESS_VARIANTS = [
     # label, files, folder entries, entry count, offsets adjusted, method
@@ -280,6 +314,9 @@ SUCCESS_VARIANTS = [
     ("appended", MIXED, [], 2, False, zipfile.ZIP_DEFLATED),
     ("bzip2", MIXED, [], 2, True, zipfile.ZIP_BZIP2),
     ("lzma", MIXED, [], 2, True, zipfile.ZIP_LZMA),
+    ("ppmd", MIXED, [], 2, True, "ppmd"),
+    ("xz", MIXED, [], 2, True, "xz"),
+    ("zstd", MIXED, [], 2, True, "zstd"),
 ]
 
 
