@@ -26,6 +26,10 @@ struct EntryBuffers {
   // Made by the first entry of their method.
   std::unique_ptr<Bzip2Decoder> bzip2;
   std::unique_ptr<LzmaDecoder> lzma;
+  // The volume file read last. Entries that follow each other on a volume
+  // share its stream, so that a split archive keeps one open volume and one
+  // read-ahead block however many entries it holds.
+  std::shared_ptr<ZipStream> volume;
 };
 
 // 0, or -1 after reporting. A failure once the data have begun to be

@@ -53,6 +53,9 @@ ZipStream::~ZipStream() {
 
 void ZipStream::Close() {
   closeHandle();
+  // A closed stream may wait long for its next read (an entry that ended on
+  // a volume keeps that volume's stream): it holds no block meanwhile.
+  ahead_ = std::vector<uint8_t>();
 }
 
 void ZipStream::closeHandle() const {
