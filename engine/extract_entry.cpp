@@ -174,8 +174,10 @@ int32_t EntryReader::run() {
     cipher_ = Cipher::Aes;
   }
   // A file being replaced keeps its old content until the password is
-  // settled, so that a Cancel there leaves it as it was.
-  output_->Truncate();
+  // settled, so that a Cancel there leaves it as it was. One that cannot be
+  // emptied (a running program, a file another program locks) is left
+  // alone: it still holds its old content.
+  if (output_->Truncate() != 0) return fail(WriteFailure());
   outputStarted_ = true;
 
   while (earlierVolumesShare_ < dataLength_) {
@@ -429,7 +431,7 @@ int32_t EntryReader::deliver(uint32_t produced) {
   zip_.Refresh();
   zip_.PumpMessages();
   crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
-  if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
+  if (produced && output_->Write(area_, produced) != 0) return fail(WriteFailure());
   // The newest output, as much as the format reaches back, becomes the
   // history in front of the area.
   const uint32_t window = windowSize(buffers_.inflate->format);

@@ -6,6 +6,9 @@
 
 #include <cstdio>
 
+#include "platform/file.h"
+#include "platform/win32/failure_code.h"
+
 namespace extractor::platform {
 namespace {
 
@@ -60,6 +63,23 @@ std::optional<std::string> readPassword(const std::string& prompt) {
   std::fputs("\n", stderr);
   if (!ended && line.empty()) return std::nullopt;
   return toUtf8(line.data(), static_cast<int>(line.size()));
+}
+
+std::string lastFileFailureText() {
+  DWORD code = lastFailureCode();
+  if (code == 0) return {};
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  // The system's sentences end in ".\r\n".
+  while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' ||
+                        text[length - 1] == L'.' || text[length - 1] == L' ')) {
+    length--;
+  }
+  std::string out = toUtf8(text, static_cast<int>(length));
+  LocalFree(text);
+  return out;
 }
 
 }  // namespace extractor::platform
