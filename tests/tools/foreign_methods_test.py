@@ -52,7 +52,8 @@ def main():
             subprocess.run(["zip", "-q", "-0", archive, "after.txt"], cwd=work, check=True)
             code, _, err = cli.run("--password", "pw", cli.path(archive), cli.path(out))
             got = (code, err, sorted(os.listdir(out)) if os.path.isdir(out) else None)
-            want = (1, UNKNOWN, ["before.txt"])
+            message = "extractor-cli: %s: %s" % (cli.path(os.path.join(out, "odd.bin")), UNKNOWN)
+            want = (1, message, ["before.txt"])
             if got != want:
                 failures.append("%s: got %r, want %r" % (label, got, want))
     finally:
