@@ -27,6 +27,7 @@ const char kUsage[] =
     "                         extractor-pack)\n"
     "  --workers N            files compressed at once, 1-64 (default: one per\n"
     "                         processor); the archive is the same for any N\n"
+    "  --version              the version of this program\n"
     "  -h, --help             this text\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
