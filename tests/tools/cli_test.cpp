@@ -103,11 +103,12 @@ TEST(ListingTable, AlignsTheColumnsUnderAHeader) {
   entries[1].encryptionKind = kWinZipAesKind;
   entries[1].aesStrength = 3;
   entries[1].firstDisk = 12;
-  EXPECT_EQ(listingTable(entries),
-            "      Size  Packed  Method   CRC-32    Modified             Encryption  Volume  Name\n"
-            "6000000000   12345  deflate  00000000  2000-03-01 12:00:00  -                -  big.bin\n"
-            "         0       0  stored   00000000  1899-12-30 00:00:00  aes-256         12  "
-            "docs/tab?here\n");
+  EXPECT_EQ(
+      listingTable(entries),
+      "      Size  Packed  Method   CRC-32    Modified             Encryption  Volume  Name\n"
+      "6000000000   12345  deflate  00000000  2000-03-01 12:00:00  -                -  big.bin\n"
+      "         0       0  stored   00000000  1899-12-30 00:00:00  aes-256         12  "
+      "docs/tab?here\n");
 }
 
 TEST(HeadlessWindow, AnswersThePasswordOnceThenCancels) {
