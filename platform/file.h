@@ -52,6 +52,10 @@ bool deleteFile(const std::u16string& path);
 // or there already.
 bool createFolder(const std::u16string& path);
 
+// What a path names, as far as a user given a wrong one needs to know.
+enum class PathKind { Missing, File, Folder };
+PathKind pathKind(const std::u16string& path);
+
 // True when the system can take path in its file calls: 32,767 UTF-16
 // units in its full "\\?\" form on Windows, PATH_MAX bytes on Linux.
 bool pathFits(const std::u16string& path);

@@ -137,6 +137,14 @@ bool createFolder(const std::u16string& path) {
   return failed();
 }
 
+PathKind pathKind(const std::u16string& path) {
+  struct stat st;
+  if (::stat(nativePath(path).c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::File;
+  }
+  return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
+}
+
 bool pathFits(const std::u16string& path) {
   if (nativePath(path).size() < PATH_MAX) return true;
   errno = ENAMETOOLONG;

@@ -141,6 +141,16 @@ bool createFolder(const std::u16string& path) {
   return failed();
 }
 
+PathKind pathKind(const std::u16string& path) {
+  DWORD attributes = GetFileAttributesW(wide(extendedPath(path)));
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD reason = GetLastError();
+    return reason == ERROR_FILE_NOT_FOUND || reason == ERROR_PATH_NOT_FOUND ? PathKind::Missing
+                                                                            : PathKind::File;
+  }
+  return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Folder : PathKind::File;
+}
+
 bool pathFits(const std::u16string& path) {
   constexpr size_t kLongestPath = 32767;
   if (extendedPath(path).size() <= kLongestPath) return true;

@@ -1,7 +1,6 @@
 #include "commands.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "console_text.h"
 #include "engine/report_error.h"
@@ -24,12 +23,10 @@ std::optional<std::u16string> widePassword(const Options& options) {
 // The directory reader takes a missing file for one without an archive:
 // the user is told what it is instead.
 int checkArchive(const std::string& archive) {
-  std::error_code error;
-  std::filesystem::file_status status =
-      std::filesystem::status(std::filesystem::u8path(archive), error);
+  platform::PathKind kind = platform::pathKind(decodeUtf8(archive));
   ZipError code = zipErrNone;
-  if (status.type() == std::filesystem::file_type::not_found) code = zipErrFileNotFound;
-  if (status.type() == std::filesystem::file_type::directory) code = zipErrOpenForReading;
+  if (kind == platform::PathKind::Missing) code = zipErrFileNotFound;
+  if (kind == platform::PathKind::Folder) code = zipErrOpenForReading;
   if (code == zipErrNone) return kExitSuccess;
   printProblem(archive, ZipErrorMessage(code));
   return kExitFailure;
