@@ -165,7 +165,7 @@ bool DirectoryWalk::decodeHeader(const uint8_t* h, ZipEntry& entry) {
   std::string_view rawExtra(reinterpret_cast<const char*>(extra), extraLength);
   std::u16string decoded = DecodeEntryName(rawName, entry.flags, load16(h + 4), rawExtra);
   if (markedAsDosFolder(h) && !decoded.empty() && !endsWithSeparator(decoded)) decoded += u'/';
-  SplitEntryName(decoded, entry.directoryName, entry.fileName);
+  entry.drivePrefixRemoved = SplitEntryName(decoded, entry.directoryName, entry.fileName);
 
   // AES entries name their kind and verification block at the start of
   // the central extra field and have no extra field in the local header.

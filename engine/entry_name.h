@@ -18,7 +18,8 @@ std::u16string DecodeEntryName(std::string_view raw, uint16_t flags, uint16_t ve
 
 // fileName: what follows the last "\" or "/" (empty for a folder entry);
 // directoryName: the rest with its trailing separator, less a leading "X:\".
-void SplitEntryName(const std::u16string& name, std::u16string& directoryName,
+// True when that prefix was removed.
+bool SplitEntryName(const std::u16string& name, std::u16string& directoryName,
                     std::u16string& fileName);
 
 }  // namespace extractor

@@ -9,6 +9,7 @@
 #include "engine/paths.h"
 #include "engine/report_error.h"
 #include "engine/zip.h"
+#include "platform/file.h"
 #include "platform/thread.h"
 
 namespace extractor {
@@ -64,7 +65,7 @@ int32_t extractFile(Zip& zip, ZipEntry& entry, const std::u16string& path, bool 
   if (target == Target::Missing) {
     output->SetOpenMode(ZipStream::kCreateAlways);
     if (output->SetFileName(path, ZipStream::NameForm::Output) != 0) {
-      return ReportError(zip, zipErrWriteFailed);
+      return ReportError(zip, WriteFailure());
     }
     target = Target::Created;
   }
@@ -73,6 +74,19 @@ int32_t extractFile(Zip& zip, ZipEntry& entry, const std::u16string& path, bool 
     return -1;
   }
   return 0;
+}
+
+// Makes the folders of an entry's target and remembers them in made;
+// zipErrNone, or the error for a file that cannot have its folders. A path
+// longer than the system can name gets none: with thousands of levels,
+// making them would take long and end in failure anyway.
+ZipError prepareFolders(const std::u16string& folder, const std::u16string& file,
+                        bool createFolders, std::u16string& made) {
+  if (!platform::pathFits(folder + file)) return zipErrWriteFailed;
+  if (!createFolders || folder == made) return zipErrNone;
+  if (!MakeDirectoriesAfter(folder, made)) return WriteFailure();
+  made = folder;
+  return zipErrNone;
 }
 
 // The archive's streams stay open across the entries of a run; a run that
@@ -112,23 +126,24 @@ int32_t Zip::ExtractAll(const std::u16string& destinationText, int16_t createFol
   bool anyWarnings = false;
 
   for (ZipEntry& entry : entries) {
+    currentEntry = nullptr;
     PumpMessages();
     if (abortRequest) {
       batchRunning = false;
       return ReportError(*this, zipErrAborted);
     }
+    currentEntry = &entry;
     std::u16string directory = entry.directoryName;
     std::u16string file = entry.fileName;
-    bool corrected = ConfineEntryPath(directory, file);
+    bool corrected = ConfineEntryPath(directory, file) || entry.drivePrefixRemoved;
     if (corrected || (file.empty() && !isFolderEntry(entry))) entry.warnings.Add(kUnsafePath);
 
     std::u16string path = root;
-    if (createFoldersFlag) {
-      path += directory;
-      if (path != foldersMade) {
-        MakeDirectoriesAfter(path, foldersMade);
-        foldersMade = path;
-      }
+    if (createFoldersFlag) path += directory;
+    ZipError folderError = prepareFolders(path, file, createFoldersFlag != 0, foldersMade);
+    if (folderError && !file.empty()) {
+      batchRunning = false;
+      return ReportError(*this, folderError);
     }
     if (!file.empty()) {
       path += file;

@@ -118,16 +118,21 @@ int32_t EntryReader::openVolume(int32_t volume) {
       if (zip_.abortRequest) return fail(zipErrAborted);
     }
   }
-  auto next = std::make_shared<ZipStream>();
-  next->SetOpenMode(ZipStream::kOpenExisting);
   std::u16string name = VolumeFileName(entry_.source->FileName(), volume, zip_.diskCount);
-  if (next->SetFileName(name, ZipStream::NameForm::Volume) != 0) {
-    return fail(zipErrOpenForReading);
+  std::shared_ptr<ZipStream>& held = buffers_.volume;
+  if (!held || held->FileName() != name) {
+    auto next = std::make_shared<ZipStream>();
+    next->SetOpenMode(ZipStream::kOpenExisting);
+    if (next->SetFileName(name, ZipStream::NameForm::Volume) != 0) {
+      return fail(zipErrOpenForReading);
+    }
+    // Only the volume being read stays open; entries that ended on the
+    // others keep a closed stream of a few bytes.
+    if (held) held->Close();
+    held = std::move(next);
   }
-  // Each spanned entry opens its volumes anew: the one read so far is
-  // closed rather than left open until the run ends.
-  entry_.source->Close();
-  entry_.source = std::move(next);
+  if (entry_.source != held) entry_.source->Close();
+  entry_.source = held;
   return 0;
 }
 
@@ -175,8 +180,10 @@ int32_t EntryReader::run() {
     cipher_ = Cipher::Aes;
   }
   // A file being replaced keeps its old content until the password is
-  // settled, so that a Cancel there leaves it as it was.
-  output_->Truncate();
+  // settled, so that a Cancel there leaves it as it was. One that cannot be
+  // emptied (a running program, a file another program locks) is left
+  // alone: it still holds its old content.
+  if (output_->Truncate() != 0) return fail(WriteFailure());
   outputStarted_ = true;
 
   while (earlierVolumesShare_ < dataLength_) {
@@ -202,7 +209,9 @@ int32_t EntryReader::run() {
   if (written_ != entry_.uncompressedSize) entry_.warnings.Add(u"Incorrect File Size");
   markOrigin();
   setFileTime();
-  if (spanned()) entry_.source->Close();
+  // A run goes on with the next entry on the same volume; the run closes
+  // its volumes when it ends.
+  if (spanned() && !zip_.batchRunning) entry_.source->Close();
   return 0;
 }
 
@@ -417,7 +426,7 @@ int32_t EntryReader::deliver(uint32_t produced) {
   zip_.Refresh();
   zip_.PumpMessages();
   crc_ = crc32Update(crc_, area_, static_cast<int32_t>(produced));
-  if (produced && output_->Write(area_, produced) != 0) return fail(zipErrWriteFailed);
+  if (produced && output_->Write(area_, produced) != 0) return fail(WriteFailure());
   // The newest output, as much as the method reads back, becomes the
   // history in front of the area.
   if (history_ != 0) std::memmove(area_ - history_, area_ - history_ + produced, history_);

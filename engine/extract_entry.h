@@ -26,6 +26,10 @@ struct EntryBuffers {
   // entries' method stays the same: its memory serves them all.
   std::unique_ptr<StreamDecoder> decoder;
   uint16_t decoderMethod = 0;
+  // The volume file read last. Entries that follow each other on a volume
+  // share its stream, so that a split archive keeps one open volume and one
+  // read-ahead block however many entries it holds.
+  std::shared_ptr<ZipStream> volume;
 };
 
 // 0, or -1 after reporting. A failure once the data have begun to be

@@ -22,22 +22,35 @@ size_t sharedFolders(const std::u16string& path, const std::u16string& made) {
   return shared;
 }
 
-}  // namespace
-
-void MakeDirectoriesAfter(const std::u16string& path, const std::u16string& made) {
-  const size_t known = sharedFolders(path, made);
+// Creates the levels of path from the one that ends behind from on;
+// stopping at a level that fails when asked. False when a level failed.
+bool makeLevels(const std::u16string& path, size_t from, bool stopAtFailure) {
   std::u16string prefix;
+  bool allMade = true;
   for (char16_t c : path) {
     if (isSeparator(c)) {
-      if (prefix.size() >= known) platform::createFolder(prefix);
+      if (prefix.size() >= from && !platform::createFolder(prefix)) {
+        allMade = false;
+        if (stopAtFailure) return false;
+      }
       c = u'\\';
     }
     prefix += c;
   }
+  return allMade;
 }
 
+}  // namespace
+
+bool MakeDirectoriesAfter(const std::u16string& path, const std::u16string& made) {
+  return makeLevels(path, sharedFolders(path, made), true);
+}
+
+// The levels of a destination begin with names that are no folders to
+// make (a drive, a server, the root), whose creation fails: they are
+// passed over.
 void MakeDirectories(const std::u16string& path) {
-  MakeDirectoriesAfter(path, u"");
+  makeLevels(path, 0, false);
 }
 
 std::u16string PrepareDestination(const std::u16string& destination) {

@@ -11,8 +11,9 @@ namespace extractor {
 void MakeDirectories(const std::u16string& path);
 
 // As MakeDirectories, but leaves out the folder levels path shares with
-// made, a path whose levels have all been made already.
-void MakeDirectoriesAfter(const std::u16string& path, const std::u16string& made);
+// made, a path whose levels have all been made already, and stops at the
+// first level that cannot be made: none below it could be. False then.
+bool MakeDirectoriesAfter(const std::u16string& path, const std::u16string& made);
 
 // The destination with a trailing "\" (a trailing "/" becomes one), its
 // folders created.

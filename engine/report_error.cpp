@@ -1,6 +1,7 @@
 #include "engine/report_error.h"
 
 #include "engine/zip.h"
+#include "platform/file.h"
 
 namespace extractor {
 
@@ -56,11 +57,40 @@ std::u16string ZipErrorMessage(int32_t code) {
   return u"Unresolved Error";
 }
 
+namespace {
+
+// The name whole: a NUL would end the text the dialog shows, and a line
+// break would start a line of its own. Control characters become "_", as
+// they do in the file's name.
+std::u16string shownName(std::u16string name) {
+  for (char16_t& c : name) {
+    if (c < 0x20) c = u'_';
+  }
+  return name;
+}
+
+// The lines of the warnings text; empties the entries' lists when asked.
+StringList composeLines(Zip& zip, bool clear) {
+  StringList lines;
+  for (ZipEntry& entry : zip.entries) {
+    if (entry.warnings.Count() == 0) continue;
+    lines.Add(shownName(entry.fileName) + u": " + entry.warnings.Join());
+    if (clear) entry.warnings.Clear();
+  }
+  lines.SetSeparator(u"\r\n");
+  return lines;
+}
+
+}  // namespace
+
 int32_t ReportError(Zip& zip, int32_t code) {
   zip.SetLastErrorText(u"Error not identified");
   if (code == zipErrWarnings) {
-    zip.warningsText = ComposeWarnings(zip).Join();
+    // The entries keep their warnings while the dialog is up, for a window
+    // that lists them its own way; each is shown once all the same.
+    zip.warningsText = composeLines(zip, false).Join();
     zip.ShowWarningsDialog();
+    composeLines(zip, true);
   } else {
     zip.SetLastErrorText(ZipErrorMessage(code));
     // Busy clear lets the window start the next reading, so the message
@@ -75,6 +105,18 @@ int32_t ReportError(Zip& zip, int32_t code) {
   return -1;
 }
 
+ZipError WriteFailure() {
+  switch (platform::lastFileFailure()) {
+    case platform::FileFailure::DiskFull:
+      return zipErrDiskFull;
+    case platform::FileFailure::InUse:
+      return zipErrFileInUse;
+    case platform::FileFailure::Other:
+      break;
+  }
+  return zipErrWriteFailed;
+}
+
 int32_t FailEntry(Zip& zip, int32_t code, std::unique_ptr<ZipStream>& output) {
   if (output) {
     output->SetDeleteOnClose(true);
@@ -83,29 +125,8 @@ int32_t FailEntry(Zip& zip, int32_t code, std::unique_ptr<ZipStream>& output) {
   return ReportError(zip, code);
 }
 
-namespace {
-
-// The name whole: a NUL would end the text the dialog shows, and a line
-// break would start a line of its own. Control characters become "_", as
-// they do in the file's name.
-std::u16string shownName(std::u16string name) {
-  for (char16_t& c : name) {
-    if (c < 0x20) c = u'_';
-  }
-  return name;
-}
-
-}  // namespace
-
 StringList ComposeWarnings(Zip& zip) {
-  StringList lines;
-  for (ZipEntry& entry : zip.entries) {
-    if (entry.warnings.Count() == 0) continue;
-    lines.Add(shownName(entry.fileName) + u": " + entry.warnings.Join());
-    entry.warnings.Clear();
-  }
-  lines.SetSeparator(u"\r\n");
-  return lines;
+  return composeLines(zip, true);
 }
 
 }  // namespace extractor

@@ -24,6 +24,11 @@ int32_t ReportError(Zip& zip, int32_t code);
 // may be null), then reports. The stream is gone afterwards.
 int32_t FailEntry(Zip& zip, int32_t code, std::unique_ptr<ZipStream>& output);
 
+// The code for an output file that could not be created or written, by
+// the system's reason: "Disk full", a file another program holds, or
+// "Write failed" for any other.
+ZipError WriteFailure();
+
 // One line per entry with warnings: "name: " and its warnings run together;
 // the entries' lists are emptied. The separator is "\r\n".
 StringList ComposeWarnings(Zip& zip);

@@ -19,6 +19,7 @@ Zip::~Zip() {
 int32_t Zip::Reset() {
   if (busy) return ReportError(*this, zipErrBusy);
   entries.clear();
+  currentEntry = nullptr;
   bytesTotal = 0;
   abortRequest = 0;
   Encryption = zipNoEncryption;

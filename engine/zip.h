@@ -84,6 +84,9 @@ class Zip {
   void* instance = nullptr;
   void* ownerWindow = nullptr;
   std::optional<std::u16string> currentName;
+  // The entry the run is visiting, for a caller that names it beside an
+  // error; null before the first and between two entries.
+  const ZipEntry* currentEntry = nullptr;
   // The Zone.Identifier text each extracted file is given, from the
   // archive's own; empty: files are not marked.
   std::string zoneMark;

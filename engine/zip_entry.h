@@ -29,6 +29,7 @@ struct ZipEntry {
   int32_t encryptionKind = 0;    // 0 none, 1 traditional, 2..4 AES (its round count), 5 WinZip AES
   std::u16string fileName;       // empty for a folder entry
   std::u16string directoryName;  // with its trailing separator
+  bool drivePrefixRemoved = false;  // the name began with "X:\\", which directoryName lacks
   uint64_t uncompressedSize = 0;
   uint64_t dataOffset = 0;
   uint64_t localHeaderOffset = 0;

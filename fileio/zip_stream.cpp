@@ -53,6 +53,9 @@ ZipStream::~ZipStream() {
 
 void ZipStream::Close() {
   closeHandle();
+  // A closed stream may wait long for its next read (an entry that ended on
+  // a volume keeps that volume's stream): it holds no block meanwhile.
+  ahead_ = std::vector<uint8_t>();
 }
 
 void ZipStream::closeHandle() const {
@@ -199,14 +202,14 @@ int32_t ZipStream::Write(const void* buffer, uint32_t count) {
   return ok ? 0 : 1;
 }
 
-void ZipStream::Truncate() {
+int32_t ZipStream::Truncate() {
   position_ = 0;
   if (!fileBacked_) {
     dataSize_ = 0;
-    return;
+    return 0;
   }
   // A file this stream has just created, or emptied, is empty still.
-  if (handle_ && (handleAccess_ & kWrite) && sizeKnown_ && fileSize_ == 0) return;
+  if (handle_ && (handleAccess_ & kWrite) && sizeKnown_ && fileSize_ == 0) return 0;
   Close();
   handle_ = platform::openFile(path_, FileAccess::ReadWrite, Disposition::CreateAlways);
   if (!handle_) {
@@ -215,11 +218,11 @@ void ZipStream::Truncate() {
     handle_ = platform::openFile(path_, FileAccess::ReadWrite, Disposition::OpenExisting);
     if (!platform::emptyFile(handle_)) closeHandle();
   }
-  if (handle_) {
-    handleAccess_ = kRead | kWrite;
-    sizeKnown_ = true;
-    fileSize_ = 0;
-  }
+  if (!handle_) return 1;
+  handleAccess_ = kRead | kWrite;
+  sizeKnown_ = true;
+  fileSize_ = 0;
+  return 0;
 }
 
 int32_t ZipStream::SetLastWriteTime(uint64_t fileTime) {

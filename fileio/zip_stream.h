@@ -54,7 +54,8 @@ class ZipStream {
   // wait: let the system finish the read's completion before returning.
   int32_t Read(void* buffer, uint32_t count, bool wait = true);
   int32_t Write(const void* buffer, uint32_t count);
-  void Truncate();
+  // 1 when a file-backed stream's file could not be emptied.
+  int32_t Truncate();
   // Releases the file's handle; the name stays and the next operation opens
   // the file again.
   void Close();

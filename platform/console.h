@@ -2,6 +2,8 @@
 // password prompt, all in UTF-8 whatever the system's code pages are.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,5 +22,16 @@ bool stdinIsTerminal();
 // Writes prompt to stderr and reads one line from the terminal without
 // echoing it; absent at the end of input.
 std::optional<std::string> readPassword(const std::string& prompt);
+
+// From now on, until called with null: Ctrl-C, Ctrl-Break, closing the
+// console, SIGINT, SIGTERM and SIGHUP set *abortFlag to -1, as the window's
+// Abort does, and the run ends at its next look at the flag. A second one
+// ends the program at once. A closed console gives the program a few
+// seconds before the system ends it.
+void catchInterrupts(std::atomic<int32_t>* abortFlag);
+
+// 128 and the number of the signal caught (130 for Ctrl-C and Ctrl-Break,
+// 129 for a hangup or a closed console, 143 for SIGTERM); 0 when none was.
+int interruptStatus();
 
 }  // namespace extractor::platform

@@ -48,8 +48,33 @@ bool emptyFile(FileHandle file);
 
 bool deleteFile(const std::u16string& path);
 
-// Creates one folder; fails when it exists or its parent is missing.
+// Creates one folder. True when the folder is there afterwards: made now,
+// or there already.
 bool createFolder(const std::u16string& path);
+
+// What a path names, as far as a user given a wrong one needs to know.
+enum class PathKind { Missing, File, Folder };
+PathKind pathKind(const std::u16string& path);
+
+// True when the system can take path in its file calls: 32,767 UTF-16
+// units in its full "\\?\" form on Windows, PATH_MAX bytes on Linux.
+bool pathFits(const std::u16string& path);
+
+// Why a file call failed, as far as it decides the message a user reads.
+enum class FileFailure {
+  Other,
+  DiskFull,  // no room left on the volume, or the user's quota is used up
+  InUse,     // locked by another program: a sharing violation, a running program
+};
+
+// The reason of the latest failed open, write, folder creation or path
+// that does not fit. A run's
+// file calls are made on one thread, so the one kept is that run's.
+FileFailure lastFileFailure();
+
+// The system's own words for that failure (UTF-8, one line); empty when
+// no call has failed.
+std::string lastFileFailureText();
 
 // Sets a file's last-write time (100-ns intervals since 1601-01-01 UTC),
 // keeping its other times. False when the file cannot be opened.

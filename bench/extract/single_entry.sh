@@ -75,7 +75,7 @@ for ((r = 0; r < rounds; r++)); do
   if [[ ${#runner[@]} -gt 0 ]]; then
     best[native]=$(min "$("${native_decoder[@]}" "$work/deflated.zip" 1)" "${best[native]:-}")
   fi
-  best[listing]=$(min "$(cpu_seconds "${runner[@]}" "$cli" --list "$work/deflated.zip")" "${best[listing]:-}")
+  best[listing]=$(min "$(cpu_seconds "${runner[@]}" "$cli" --list --tsv "$work/deflated.zip")" "${best[listing]:-}")
   read -r total user < <(extract "$work/deflated.zip")
   best[deflated]=$(min "$total" "${best[deflated]:-}")
   best[deflated_user]=$(min "$user" "${best[deflated_user]:-}")

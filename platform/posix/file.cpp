@@ -4,15 +4,26 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/posix/native_path.h"
 
 namespace extractor::platform {
 namespace {
+
+int lastFailure = 0;  // errno of the latest failed open, write or mkdir
+
+// Keeps errno of a failed call; false, for the caller to return.
+bool failed() {
+  lastFailure = errno;
+  return false;
+}
 
 int fdOf(FileHandle file) {
   return static_cast<int>(reinterpret_cast<intptr_t>(file)) - 1;
@@ -57,7 +68,10 @@ FileHandle openFile(const std::u16string& path, FileAccess access, Disposition d
   std::string native = nativePath(path);
   int flags = openFlags(access, disposition);
   int fd = ::open(native.c_str(), flags | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    failed();
+    return nullptr;
+  }
   // A folder is no file here. Opens that create or write refuse a folder
   // themselves (EISDIR); only a plain read-only open needs the look.
   struct stat st;
@@ -90,7 +104,8 @@ bool writeFile(FileHandle file, uint64_t offset, const void* buffer, uint32_t co
   off_t at = static_cast<off_t>(offset);
   while (count > 0) {
     ssize_t put = pwrite(fdOf(file), in, count, at);
-    if (put <= 0) return false;
+    if (put < 0) return failed();
+    if (put == 0) return false;
     in += put;
     at += put;
     count -= static_cast<uint32_t>(put);
@@ -113,7 +128,42 @@ bool deleteFile(const std::u16string& path) {
 }
 
 bool createFolder(const std::u16string& path) {
-  return ::mkdir(nativePath(path).c_str(), 0777) == 0;
+  std::string native = nativePath(path);
+  if (::mkdir(native.c_str(), 0777) == 0) return true;
+  int reason = errno;
+  struct stat st;
+  if (reason == EEXIST && ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  errno = reason;
+  return failed();
+}
+
+PathKind pathKind(const std::u16string& path) {
+  struct stat st;
+  if (::stat(nativePath(path).c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::File;
+  }
+  return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
+}
+
+bool pathFits(const std::u16string& path) {
+  if (nativePath(path).size() < PATH_MAX) return true;
+  errno = ENAMETOOLONG;
+  return failed();
+}
+
+FileFailure lastFileFailure() {
+  switch (lastFailure) {
+    case ENOSPC:
+    case EDQUOT:
+      return FileFailure::DiskFull;
+    case ETXTBSY:
+      return FileFailure::InUse;
+  }
+  return FileFailure::Other;
+}
+
+std::string lastFileFailureText() {
+  return lastFailure ? std::strerror(lastFailure) : "";
 }
 
 bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {

@@ -25,10 +25,6 @@ std::string executablePath() {
   return std::string(buffer, static_cast<size_t>(length));
 }
 
-bool stderrIsTerminal() {
-  return isatty(STDERR_FILENO) == 1;
-}
-
 bool fillRandom(uint8_t* out, size_t size) {
   while (size > 0) {
     ssize_t got = getrandom(out, size, 0);

@@ -6,8 +6,32 @@
 
 #include <cstdio>
 
+#include "platform/file.h"
+#include "platform/win32/failure_code.h"
+
 namespace extractor::platform {
 namespace {
+
+constexpr int kInterruptStatus = 130;  // as a shell reports SIGINT
+constexpr int kHangupStatus = 129;     // SIGHUP
+// The system ends a process this long after its console closed.
+constexpr DWORD kCloseGraceMs = 4500;
+
+std::atomic<int32_t>* interruptFlag = nullptr;
+std::atomic<int> caughtStatus{0};
+
+// Runs on a thread of its own. Returning ends a console's close (the
+// system then ends the process), so a close waits here while the run
+// removes its entry and the program exits.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+  if (caughtStatus.exchange(interrupt ? kInterruptStatus : kHangupStatus) != 0 && interrupt) {
+    return FALSE;  // a second Ctrl-C: the system's own handling ends the program
+  }
+  if (interruptFlag) interruptFlag->store(-1);
+  if (!interrupt) Sleep(kCloseGraceMs);
+  return TRUE;
+}
 
 std::string toUtf8(const wchar_t* text, int length) {
   if (length == 0) return {};
@@ -60,6 +84,32 @@ std::optional<std::string> readPassword(const std::string& prompt) {
   std::fputs("\n", stderr);
   if (!ended && line.empty()) return std::nullopt;
   return toUtf8(line.data(), static_cast<int>(line.size()));
+}
+
+void catchInterrupts(std::atomic<int32_t>* abortFlag) {
+  interruptFlag = abortFlag;
+  SetConsoleCtrlHandler(onConsoleEvent, abortFlag != nullptr);
+}
+
+int interruptStatus() {
+  return caughtStatus;
+}
+
+std::string lastFileFailureText() {
+  DWORD code = lastFailureCode();
+  if (code == 0) return {};
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  // The system's sentences end in ".\r\n".
+  while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' ||
+                        text[length - 1] == L'.' || text[length - 1] == L' ')) {
+    length--;
+  }
+  std::string out = toUtf8(text, static_cast<int>(length));
+  LocalFree(text);
+  return out;
 }
 
 }  // namespace extractor::platform

@@ -3,9 +3,19 @@
 #include <windows.h>
 
 #include "platform/win32/extended_path.h"
+#include "platform/win32/failure_code.h"
 
 namespace extractor::platform {
 namespace {
+
+DWORD lastFailure = 0;
+
+// Keeps the system's error code of a failed call; false, for the caller to
+// return.
+bool failed() {
+  lastFailure = GetLastError();
+  return false;
+}
 
 VOID CALLBACK ignoreCompletion(DWORD, DWORD, LPOVERLAPPED) {}
 
@@ -61,7 +71,9 @@ FileHandle openFile(const std::u16string& path, FileAccess access, Disposition d
   HANDLE h = CreateFileW(wide(extendedPath(path)), accessRights(access),
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          creationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+  if (h != INVALID_HANDLE_VALUE) return h;
+  failed();
+  return nullptr;
 }
 
 void closeFile(FileHandle file) {
@@ -90,13 +102,13 @@ bool writeFile(FileHandle file, uint64_t offset, const void* buffer, uint32_t co
   moveTo(h, offset);
   if (!isNT()) {
     DWORD put = 0;
-    return WriteFile(h, buffer, count, &put, nullptr) != 0;
+    return WriteFile(h, buffer, count, &put, nullptr) != 0 || failed();
   }
   OVERLAPPED record{};
   setOffset(record, offset);
-  BOOL ok = WriteFileEx(h, buffer, count, &record, ignoreCompletion);
-  if (ok) WaitForSingleObjectEx(h, 10000, TRUE);
-  return ok != 0;
+  if (!WriteFileEx(h, buffer, count, &record, ignoreCompletion)) return failed();
+  WaitForSingleObjectEx(h, 10000, TRUE);
+  return true;
 }
 
 uint64_t fileSize(FileHandle file) {
@@ -117,7 +129,49 @@ bool deleteFile(const std::u16string& path) {
 }
 
 bool createFolder(const std::u16string& path) {
-  return CreateDirectoryW(wide(extendedPath(path)), nullptr) != 0;
+  std::u16string full = extendedPath(path);
+  if (CreateDirectoryW(wide(full), nullptr)) return true;
+  DWORD reason = GetLastError();
+  DWORD attributes = GetFileAttributesW(wide(full));
+  if (reason == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return true;
+  }
+  SetLastError(reason);
+  return failed();
+}
+
+PathKind pathKind(const std::u16string& path) {
+  DWORD attributes = GetFileAttributesW(wide(extendedPath(path)));
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD reason = GetLastError();
+    return reason == ERROR_FILE_NOT_FOUND || reason == ERROR_PATH_NOT_FOUND ? PathKind::Missing
+                                                                            : PathKind::File;
+  }
+  return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Folder : PathKind::File;
+}
+
+bool pathFits(const std::u16string& path) {
+  constexpr size_t kLongestPath = 32767;
+  if (extendedPath(path).size() <= kLongestPath) return true;
+  SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  return failed();
+}
+
+unsigned long lastFailureCode() {
+  return lastFailure;
+}
+
+FileFailure lastFileFailure() {
+  switch (lastFailure) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FileFailure::DiskFull;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileFailure::InUse;
+  }
+  return FileFailure::Other;
 }
 
 bool setLastWriteTime(const std::u16string& path, uint64_t fileTime) {

@@ -48,11 +48,6 @@ std::string executablePath() {
   return narrow(buffer, static_cast<int>(length));
 }
 
-bool stderrIsTerminal() {
-  DWORD mode;
-  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-}
-
 bool fillRandom(uint8_t* out, size_t size) {
   while (size > 0) {
     ULONG part = size > 0x10000000 ? 0x10000000 : static_cast<ULONG>(size);

@@ -107,6 +107,8 @@ TEST_F(ExtractTest, NamesWindowsCannotHoldAreMended) {
       {"ends in spaces  ", "ends in spaces"},
       {"folder. . /inside.txt", "folder/inside.txt"},
       {"x/ . /y.txt", "x/y.txt"},
+      {"C:\\drive.txt", "drive.txt"},
+      {"Z:\\tmp\\drive", "tmp/drive"},
   };
   ZipBuilder b;
   b.entries.push_back(utf8Entry("before.txt", "plain"));
@@ -116,7 +118,7 @@ TEST_F(ExtractTest, NamesWindowsCannotHoldAreMended) {
 
   std::set<std::string> expected = {
       "before.txt", "after/", "after/after.txt", "sub/", "sub/deeper/", "sub/deeper/_lpt9/",
-      "q/",         "ctl/",   "folder/",         "x/"};
+      "q/",         "ctl/",   "folder/",         "x/",   "tmp/"};
   for (const Case& c : cases) {
     EXPECT_EQ(extracted(c.extracted), bytesOf(c.stored)) << c.extracted;
     expected.insert(c.extracted);

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "entry_crypto.h"
@@ -228,6 +229,23 @@ TEST_F(SpannedTest, SplitFilesAreReadVolumeByVolume) {
   EXPECT_EQ(extracted("locked.bin"), std::vector<uint8_t>(big.begin(), big.begin() + 30000));
   EXPECT_EQ(extracted("stored.bin"), big);
   EXPECT_EQ(window.warningsDialogs, 0);
+}
+
+// What a run keeps per entry must not grow with the entries: entries that
+// follow each other on a volume read it through one stream.
+TEST_F(SpannedTest, EntriesOfAVolumeShareItsStream) {
+  std::vector<BuiltEntry> entries;
+  for (int i = 0; i < 200; i++) {
+    entries.push_back(storedEntry("f" + std::to_string(i), sampleData(100, i)));
+  }
+  size_t entrySize = 30 + 4 + 100;
+  writeSplit(spanArchive(entries, {entrySize * 70 + 50, entrySize * 140}, false), dir.path());
+  ASSERT_EQ(zip.ReadDirectory(dir.wide("setup.exe")), 0);
+  ASSERT_EQ(run(), 0);
+  std::set<const ZipStream*> streams;
+  for (const ZipEntry& entry : zip.entries) streams.insert(entry.source.get());
+  EXPECT_LE(streams.size(), 3u);
+  EXPECT_EQ(extracted("f199"), sampleData(100, 199));
 }
 
 TEST_F(SpannedTest, VolumesBesideAnArchiveInAFolderTheAnsiCodePageCannotName) {

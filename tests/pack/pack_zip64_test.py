@@ -103,7 +103,7 @@ def many_entries(packer, cli, work, check):
                 (ENTRIES, ENTRIES))
     check.equal("many: no entry needs a ZIP64 field", [h for h in headers if h[1]], [])
     other_readers("many", sfx, ENTRIES, check)
-    code, out, err = cli.run("--list", cli.path(sfx), timeout=300)
+    code, out, err = cli.run("--list", "--tsv", cli.path(sfx), timeout=300)
     lines = out.splitlines()
     check.equal("many: extractor-cli lists them", (code, err, len(lines), lines[-1:] and
                                                    lines[-1].split("\t")[0]),

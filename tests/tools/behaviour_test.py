@@ -1,21 +1,24 @@
-"""extractor-cli as scripts see it: exit codes, the exact messages on
-stderr, warnings, the overwrite switch and the password answers.
+"""extractor-cli as scripts see it: exit statuses, the exact messages on
+stderr, each after the file it concerns, warnings, the overwrite switch,
+the password answers and an interrupt.
 
 usage: behaviour_test.py EXTRACTOR_CLI [WINE_RUNNER]
 """
 
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import zipfile
 
 from clirun import Cli, long_names, tree_difference, write_files
 
 SKIPPED = 77
-ABORTED = "Unzip Operation Aborted\n"
-NOT_ZIP = "The file is not identified as a compliant zip file\n"
+ABORTED = "Unzip Operation Aborted"
+NOT_ZIP = "The file is not identified as a compliant zip file"
 FILES = {"a.txt": b"alpha\n" * 1000, "sub/b.txt": b"beta\n", "sub/deeper/c.bin": bytes(range(256))}
 
 
@@ -28,10 +31,19 @@ class Checker:
             self.failures.append("%s: got %r, want %r" % (what, got, want))
 
     def result(self, what, run, code, err=None):
+        """err: the whole of stderr, or a test of it."""
         got_code, _, got_err = run
         self.equal(what + " exit", got_code, code)
-        if err is not None:
+        if callable(err):
+            if not err(got_err):
+                self.failures.append("%s: stderr %r" % (what, got_err))
+        elif err is not None:
             self.equal(what + " stderr", got_err, err)
+
+
+def said(cli, path, *texts):
+    """The lines extractor-cli writes for the file at path."""
+    return "".join("extractor-cli: %s: %s\n" % (cli.path(path), text) for text in texts)
 
 
 def write_tree(root):
@@ -54,33 +66,80 @@ def corrupted_archive(path):
         f.write(b"X")
 
 
-def usage_errors(cli, check, archive):
-    # Which command lines are refused is the unit test's; here, how.
-    for args in [[], ["--bogus", archive, "out"]]:
-        code, out, err = cli.run(*args)
-        check.equal("usage %r exit" % args, code, 2)
-        check.equal("usage %r mentions usage" % args, "usage:" in err, True)
-    check.result("--help", cli.run("--help"), 0, "")
+def size_damaged_archive(path):
+    """One stored entry whose directory claims one byte more than it holds."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED) as z:
+        z.writestr("short.txt", b"0123456789")
+    with open(path, "r+b") as f:
+        data = bytearray(f.read())
+        at = data.index(b"PK\x01\x02")
+        data[at + 24] += 1
+        f.seek(0)
+        f.write(data)
 
 
-def failures(cli, check, work):
+def exit_statuses(cli, check, work):
+    """Each status a script may meet, with what stderr says and what stays."""
     missing = os.path.join(work, "no-such.zip")
-    code, _, err = cli.run("--list", cli.path(missing))
-    check.equal("missing archive exit", code, 1)
-    check.equal("missing archive stderr", err in ("Could not open file for reading\n", NOT_ZIP),
-                True)
-    check.equal("missing archive not created", os.path.exists(missing), False)
     junk = os.path.join(work, "junk.zip")
     with open(junk, "wb") as f:
         f.write(b"this is no archive" * 100)
-    check.result("not a zip", cli.run(cli.path(junk), cli.path(os.path.join(work, "j"))), 1,
-                 NOT_ZIP)
     bad = os.path.join(work, "bad.zip")
     corrupted_archive(bad)
-    out = os.path.join(work, "bad-out")
-    check.result("corrupted data", cli.run(cli.path(bad), cli.path(out)), 0,
-                 "bad.txt: CRC Does Not Match\n")
-    check.equal("corrupted file kept", os.path.isfile(os.path.join(out, "bad.txt")), True)
+    short = os.path.join(work, "short.zip")
+    size_damaged_archive(short)
+    plain = os.path.join(work, "plain.zip")
+    plain_archive(plain)
+    kept = os.path.join(work, "kept-out")
+    write_files(kept, {"a.txt": b"mine"})
+    # A file entry, then one whose name is mended, then one that cannot be
+    # written: the warning comes before the error.
+    later = os.path.join(work, "later.zip")
+    with zipfile.ZipFile(later, "w") as z:
+        z.writestr("first.txt", b"1")
+        z.writestr("C:\\drive.txt", b"2")
+        z.writestr("blocked/x.txt", b"3")
+    later_out = os.path.join(work, "later-out")
+    write_files(later_out, {"blocked": b"a file where a folder goes"})
+    out = lambda name: os.path.join(work, name)
+    cases = [
+        # what, arguments, status, stderr, file that stays (or None)
+        ("extracted", [plain, out("ok-out")], 0, "", out("ok-out/sub/deeper/c.bin")),
+        ("files kept", [plain, kept], 0,
+         lambda e: e.startswith(said(cli, os.path.join(kept, "a.txt"), "File Exists")),
+         os.path.join(kept, "a.txt")),
+        ("no operands", [], 2, lambda e: "usage:" in e, None),
+        ("unknown option", ["--bogus", plain, out("x")], 2, lambda e: "usage:" in e, None),
+        ("--version", ["--version"], 0, "", None),
+        ("missing archive", [missing, out("m")], 1,
+         said(cli, missing, "No file with that name found"), None),
+        ("missing archive listed", ["--list", missing], 1,
+         said(cli, missing, "No file with that name found"), None),
+        ("a folder as the archive", [work, out("f")], 1,
+         said(cli, work, "Could not open file for reading"), None),
+        ("not a zip", [junk, out("j")], 1, said(cli, junk, NOT_ZIP), None),
+        ("damaged data", [bad, out("bad-out")], 3,
+         said(cli, out("bad-out/bad.txt"), "CRC Does Not Match"), out("bad-out/bad.txt")),
+        ("a size that does not match", [short, out("short-out")], 3,
+         said(cli, out("short-out/short.txt"), "Incorrect File Size"),
+         out("short-out/short.txt")),
+        # The system's reason follows the message, in its own words.
+        ("a failure after a warning", [later, later_out], 1,
+         lambda e: e.startswith(
+             said(cli, os.path.join(later_out, "drive.txt"), "Unsafe Path Corrected") +
+             said(cli, os.path.join(later_out, "blocked", "x.txt"), "Write failed")[:-1] +
+             ": ") and "xists" in e, os.path.join(later_out, "drive.txt")),
+    ]
+    for what, args, status, err, stays in cases:
+        args = [a if a.startswith("-") else cli.path(a) for a in args]
+        check.result(what, cli.run(*args), status, err)
+        if stays:
+            check.equal(what + ": file kept", os.path.isfile(stays), True)
+    check.equal("missing archive not created", os.path.exists(missing), False)
+    code, text, _ = cli.run("--version")
+    check.equal("--version", text.startswith("extractor-cli 1."), True)
+    code, text, _ = cli.run("--help")
+    check.equal("--help lists the statuses", code == 0 and "130" in text and "--tsv" in text, True)
 
 
 def overwrite(cli, check, work, source):
@@ -95,7 +154,8 @@ def overwrite(cli, check, work, source):
         f.write(b"local edit, longer than nothing" * 10000)
     os.remove(os.path.join(out, "sub", "b.txt"))
     check.result("without --overwrite", cli.run(cli.path(archive), cli.path(out)), 0,
-                 "a.txt: File Exists\nc.bin: File Exists\n")
+                 said(cli, changed, "File Exists") +
+                 said(cli, os.path.join(out, "sub", "deeper", "c.bin"), "File Exists"))
     with open(changed, "rb") as f:
         check.equal("existing file untouched", f.read()[:10], b"local edit")
     check.equal("missing file restored", os.path.isfile(os.path.join(out, "sub", "b.txt")), True)
@@ -112,15 +172,18 @@ def passwords(cli, check, work, source):
     subprocess.run(["zip", "-q", "-r", "-P", "open sesame", archive, "."], cwd=source,
                    check=True)
     out = os.path.join(work, "secret-out")
+    aborted = lambda e: e.startswith("extractor-cli: " + cli.path(out)) and e.endswith(
+        ": " + ABORTED + "\n")
     check.result("no password, no terminal", cli.run(cli.path(archive), cli.path(out)), 1,
-                 ABORTED)
+                 aborted)
     check.result("empty password",
                  cli.run("--password", "", cli.path(archive), cli.path(out)), 1,
-                 "The Encryption property has a value other than zipNoEncryption and an "
-                 "operation was conducted without providing a password\n")
+                 said(cli, archive, "The Encryption property has a value other than "
+                      "zipNoEncryption and an operation was conducted without providing a "
+                      "password"))
     check.result("wrong password",
                  cli.run("--password", "open says me", cli.path(archive), cli.path(out)), 1,
-                 ABORTED)
+                 aborted)
     check.result("right password",
                  cli.run("--overwrite", "--password=open sesame", cli.path(archive),
                          cli.path(out)), 0, "")
@@ -184,10 +247,10 @@ def unsafe_names(cli, check, work):
             z.writestr(zipfile.ZipInfo(stored), stored.encode())
     expected = os.path.join(work, "unsafe-expected")
     write_files(expected, {mended: stored.encode() for stored, mended in UNSAFE_NAMES})
-    warnings = "".join("%s: Unsafe Path Corrected\n" % stored.replace("\\", "/").split("/")[-1]
+    out = os.path.join(work, "unsafe-out")
+    warnings = "".join(said(cli, os.path.join(out, *mended.split("/")), "Unsafe Path Corrected")
                        for stored, mended in UNSAFE_NAMES if stored != mended)
     before = set(os.listdir(work))
-    out = os.path.join(work, "unsafe-out")
     check.result("unsafe names", cli.run(cli.path(archive), cli.path(out)), 0, warnings)
     check.equal("unsafe names tree", tree_difference(expected, out), [])
     check.equal("nothing beside the destination", set(os.listdir(work)) - before, {"unsafe-out"})
@@ -213,7 +276,8 @@ def long_paths(cli, check, work):
         z.writestr("o" * 256, b"never")
     out = os.path.join(work, "overlong-out")
     check.result("a 256-character name", cli.run(cli.path(archive), cli.path(out)), 1,
-                 "Write failed\n")
+                 lambda e: e.startswith(said(cli, os.path.join(out, "o" * 256), "Write failed")
+                                        [:-1] + ": "))
     check.equal("left of the 256-character name", os.listdir(out) if os.path.isdir(out) else [],
                 [])
 
@@ -242,7 +306,8 @@ def zone_marks(cli, check, work):
             os.remove(archive + STREAM)
         out = os.path.join(work, "marked-out-%s" % (zone.decode() if zone else "none"))
         check.result(what, cli.run(cli.path(archive), cli.path(out)), 0,
-                     "c.txt:Zone.Identifier: Unsafe Path Corrected\n")
+                     said(cli, os.path.join(out, "c.txt_Zone.Identifier"),
+                          "Unsafe Path Corrected"))
         expected = dict(mended)
         if carried:
             for name in mended:
@@ -250,6 +315,36 @@ def zone_marks(cli, check, work):
         folder = os.path.join(work, "marked-expected-%s" % what)
         write_files(folder, expected)
         check.equal(what + " tree", tree_difference(folder, out), [])
+
+
+def interrupt(cli, check, work):
+    """SIGINT during a large entry acts as Abort: that entry's file goes, the
+    files before it stay, and the status is 130. Under Wine the signal
+    becomes the console's Ctrl-C."""
+    archive = os.path.join(work, "large.zip")
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+        z.writestr("before.txt", b"kept")
+        with z.open("large.bin", "w", force_zip64=True) as entry:
+            block = bytes(1 << 24)
+            for _ in range(256):  # 4 GiB of zeros, a few MB packed
+                entry.write(block)
+    out = os.path.join(work, "interrupted-out")
+    large = os.path.join(out, "large.bin")
+    with tempfile.TemporaryFile() as err_file:
+        command = ([cli.runner] if cli.runner else []) + [cli.exe, cli.path(archive), cli.path(out)]
+        run = subprocess.Popen(command, stdin=subprocess.DEVNULL, stderr=err_file)
+        for _ in range(2000):
+            if os.path.exists(large) and os.path.getsize(large) > 0:
+                break
+            time.sleep(0.01)
+        run.send_signal(signal.SIGINT)
+        code = run.wait(timeout=60)
+        err_file.seek(0)
+        err = err_file.read().decode("utf-8").replace("\r\n", "\n")
+    check.equal("interrupt exit", code, 130)
+    check.equal("interrupt message", err, said(cli, large, ABORTED))
+    check.equal("interrupted entry removed", os.path.exists(large), False)
+    check.equal("entry before kept", os.path.isfile(os.path.join(out, "before.txt")), True)
 
 
 def main():
@@ -262,8 +357,8 @@ def main():
     try:
         source = os.path.join(work, "src")
         write_tree(source)
-        usage_errors(cli, check, cli.path(os.path.join(work, "plain.zip")))
-        failures(cli, check, work)
+        exit_statuses(cli, check, work)
+        interrupt(cli, check, work)
         overwrite(cli, check, work, source)
         passwords(cli, check, work, source)
         unsafe_names(cli, check, work)

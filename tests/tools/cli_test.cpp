@@ -24,9 +24,10 @@ TEST(ParseOptions, ReadsBothCommands) {
   EXPECT_EQ(o->archive, "sfx.exe");
   EXPECT_EQ(o->destination, "out");
 
-  o = parse({"--list", "sfx.exe"});
+  o = parse({"--list", "--tsv", "sfx.exe"});
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->list);
+  EXPECT_TRUE(o->tsv);
   EXPECT_FALSE(o->password);
   EXPECT_EQ(o->archive, "sfx.exe");
 }
@@ -50,6 +51,7 @@ TEST(ParseOptions, RefusesWhatIsNoCommandLine) {
       {"-x", "a.zip", "out"},
       {"--list", "--overwrite", "a.zip"},
       {"--list", "--password=p", "a.zip"},
+      {"--tsv", "a.zip", "out"},
   };
   for (const auto& args : bad) {
     std::string problem;
@@ -89,9 +91,29 @@ TEST(ListingLine, JoinsTheFieldsWithTabs) {
             "e.txt\t8\t12\t6000000000\t0a1b2c3d\t2000-03-01 12:00:00\t1\t2");
 }
 
+TEST(ListingTable, AlignsTheColumnsUnderAHeader) {
+  std::vector<ZipEntry> entries(2);
+  entries[0].fileName = u"big.bin";
+  entries[0].uncompressedSize = 6000000000u;
+  entries[0].compressedSize = 12345;
+  entries[0].dateTime = 36586.5;
+  entries[1].directoryName = u"docs/";
+  entries[1].fileName = u"tab\there";
+  entries[1].method = 0;
+  entries[1].encryptionKind = kWinZipAesKind;
+  entries[1].aesStrength = 3;
+  entries[1].firstDisk = 12;
+  EXPECT_EQ(
+      listingTable(entries),
+      "      Size  Packed  Method   CRC-32    Modified             Encryption  Volume  Name\n"
+      "6000000000   12345  deflate  00000000  2000-03-01 12:00:00  -                -  big.bin\n"
+      "         0       0  stored   00000000  1899-12-30 00:00:00  aes-256         12  "
+      "docs/tab?here\n");
+}
+
 TEST(HeadlessWindow, AnswersThePasswordOnceThenCancels) {
   Zip zip;
-  HeadlessWindow window(u"secret");
+  HeadlessWindow window(u"secret", "out");
   window.ShowPasswordDialog(zip);
   EXPECT_EQ(zip.password, u"secret");
   EXPECT_EQ(zip.abortRequest, 0);

@@ -190,7 +190,7 @@ def name_archivers():
 
 def check_names(cli, work, sfx, destination):
     problems = []
-    code, out, err = cli.run("--list", cli.path(sfx))
+    code, out, err = cli.run("--list", "--tsv", cli.path(sfx))
     listed = {line.split("\t")[0] for line in out.splitlines()}
     listed = {name[2:] if name.startswith("./") else name for name in listed}
     for name in sorted(UNICODE_FILES.keys() - listed):
@@ -283,7 +283,7 @@ def expected_listing(sfx_path):
 
 def check_archive(cli, work, label, sfx, password):
     problems = []
-    code, out, err = cli.run("--list", cli.path(sfx))
+    code, out, err = cli.run("--list", "--tsv", cli.path(sfx))
     if code != 0:
         problems.append("--list exit %d: %s" % (code, err.strip()))
     else:

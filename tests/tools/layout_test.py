@@ -72,7 +72,7 @@ def check_many(cli, work):
     with open(plain, "rb") as f:
         sfx = appended(work, "many", f.read())
     problems = []
-    code, out, err = cli.run("--list", cli.path(sfx))
+    code, out, err = cli.run("--list", "--tsv", cli.path(sfx))
     if code != 0 or len(out.splitlines()) != count:
         problems.append("--list exit %d, %d lines: %s" % (code, len(out.splitlines()), err.strip()))
     if cli.runner:

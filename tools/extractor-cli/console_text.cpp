@@ -1,10 +1,21 @@
 #include "console_text.h"
 
+#include <algorithm>
 #include <string>
 
+#include "engine/confine.h"
 #include "engine/utf8.h"
 
 namespace extractor::cli {
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+}  // namespace
 
 void printLine(std::FILE* stream, std::u16string_view text) {
   std::string bytes = encodeUtf8(text);
@@ -16,6 +27,24 @@ void printLine(std::FILE* stream, std::u16string_view text) {
   }
   out += '\n';
   std::fputs(out.c_str(), stream);
+}
+
+void printProblem(const std::string& where, std::u16string_view text, const std::string& reason) {
+  std::string line = "extractor-cli: " + where + ": " + encodeUtf8(text);
+  if (!reason.empty()) line += ": " + reason;
+  line += '\n';
+  std::fputs(line.c_str(), stderr);
+}
+
+std::string targetPath(const std::string& destination, const ZipEntry& entry) {
+  std::u16string directory = entry.directoryName;
+  std::u16string file = entry.fileName;
+  ConfineEntryPath(directory, file);
+  std::string path = destination;
+  if (!path.empty() && path.back() != '/' && path.back() != '\\') path += kSeparator;
+  std::string name = encodeUtf8(directory + file);
+  std::replace(name.begin(), name.end(), '\\', kSeparator);
+  return path + name;
 }
 
 }  // namespace extractor::cli

@@ -15,9 +15,33 @@ std::optional<std::u16string> promptForPassword() {
   return decodeUtf8(*typed);
 }
 
+bool isFileEntry(const ZipEntry& entry) {
+  return !entry.fileName.empty();
+}
+
 }  // namespace
 
+void HeadlessWindow::startProgress(const Zip& zip, bool shown) {
+  totalFiles_ = 0;
+  for (const ZipEntry& entry : zip.entries) totalFiles_ += isFileEntry(entry) ? 1 : 0;
+  progress_ = Progress(shown, totalFiles_, zip.bytesTotal);
+}
+
+void HeadlessWindow::Refresh(Zip& zip) {
+  // The count moves on with the entry visited; the engine zeroes its byte
+  // count when the run ends.
+  if (zip.currentEntry) {
+    size_t visited = static_cast<size_t>(zip.currentEntry - zip.entries.data()) + 1;
+    for (; counted_ < visited && counted_ < zip.entries.size(); counted_++) {
+      files_ += isFileEntry(zip.entries[counted_]) ? 1 : 0;
+    }
+  }
+  if (zip.bytesDone > bytes_) bytes_ = zip.bytesDone;
+  progress_.update(files_, bytes_);
+}
+
 void HeadlessWindow::ShowPasswordDialog(Zip& zip) {
+  progress_.pause();
   std::optional<std::u16string> answer;
   if (!answered_) answer = password_ ? password_ : promptForPassword();
   answered_ = true;
@@ -29,7 +53,21 @@ void HeadlessWindow::ShowPasswordDialog(Zip& zip) {
 }
 
 void HeadlessWindow::ShowWarningsDialog(Zip& zip) {
-  if (zip.warningsText) printLine(stderr, *zip.warningsText);
+  Refresh(zip);
+  progress_.pause();
+  printWarnings(zip);
+}
+
+void HeadlessWindow::printWarnings(const Zip& zip) {
+  for (const ZipEntry& entry : zip.entries) {
+    for (int32_t i = 1; i <= entry.warnings.Count(); i++) {
+      std::u16string text;
+      entry.warnings.Item(i, text);
+      if (text == u"CRC Does Not Match" || text == u"Incorrect File Size") damaged_ = true;
+      if (text == u"File Exists") kept_++;
+      printProblem(targetPath(destination_, entry), text);
+    }
+  }
 }
 
 }  // namespace extractor::cli

@@ -1,10 +1,14 @@
 #include "listing.h"
 
+#include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "engine/utf8.h"
+#include "engine/zip_format.h"
 
 namespace extractor::cli {
 namespace {
@@ -77,6 +81,80 @@ std::string listingLine(const ZipEntry& entry) {
                 formatDate(entry.dateTime).c_str(), static_cast<int>(entry.encryptionKind),
                 static_cast<int>(entry.firstDisk));
   return encodeUtf8(entry.directoryName + entry.fileName) + fields;
+}
+
+namespace {
+
+constexpr size_t kColumns = 8;
+
+std::string methodName(uint16_t method) {
+  switch (method) {
+    case kMethodStored:
+      return "stored";
+    case kMethodDeflated:
+      return "deflate";
+    case kMethodDeflate64:
+      return "deflate64";
+    case kMethodBzip2:
+      return "bzip2";
+    case kMethodLzma:
+      return "lzma";
+  }
+  return std::to_string(method);
+}
+
+std::string cipherName(const ZipEntry& entry) {
+  if (entry.encryptionKind == 0) return "-";
+  if (entry.encryptionKind == 1) return "traditional";
+  if (entry.encryptionKind == kWinZipAesKind) {
+    return "aes-" + std::to_string(64 + 64 * entry.aesStrength);
+  }
+  return "legacy-aes-" + std::to_string(entry.encryptionKind);
+}
+
+// Control characters would move the terminal's cursor.
+std::string shownName(const ZipEntry& entry) {
+  std::string name = encodeUtf8(entry.directoryName + entry.fileName);
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return name;
+}
+
+std::array<std::string, kColumns> tableRow(const ZipEntry& entry) {
+  char crc[16];
+  std::snprintf(crc, sizeof crc, "%08" PRIx32, entry.crc);
+  return {std::to_string(entry.uncompressedSize),
+          std::to_string(entry.compressedSize),
+          methodName(entry.method),
+          crc,
+          formatDate(entry.dateTime),
+          cipherName(entry),
+          entry.firstDisk ? std::to_string(entry.firstDisk) : "-",
+          shownName(entry)};
+}
+
+}  // namespace
+
+std::string listingTable(const std::vector<ZipEntry>& entries) {
+  std::vector<std::array<std::string, kColumns>> rows = {
+      {"Size", "Packed", "Method", "CRC-32", "Modified", "Encryption", "Volume", "Name"}};
+  for (const ZipEntry& entry : entries) rows.push_back(tableRow(entry));
+  std::array<size_t, kColumns> width{};
+  for (const auto& row : rows) {
+    for (size_t i = 0; i + 1 < kColumns; i++) width[i] = std::max(width[i], row[i].size());
+  }
+  // Sizes and the volume to the right, words to the left.
+  const bool right[kColumns] = {true, true, false, false, false, false, true, false};
+  std::string out;
+  for (const auto& row : rows) {
+    for (size_t i = 0; i < kColumns; i++) {
+      std::string pad(i + 1 < kColumns ? width[i] - row[i].size() : 0, ' ');
+      out += right[i] ? pad + row[i] : row[i] + (i + 1 < kColumns ? pad : "");
+      out += i + 1 < kColumns ? "  " : "\n";
+    }
+  }
+  return out;
 }
 
 }  // namespace extractor::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/zip_entry.h"
 
@@ -13,5 +14,9 @@ std::string formatDate(double date);
 // Full name (UTF-8), method, compressed size, uncompressed size, CRC-32,
 // date-time, encryption kind and first volume, separated by tabs.
 std::string listingLine(const ZipEntry& entry);
+
+// The same for a reader: a header line, then one line per entry with the
+// numbers aligned, methods and ciphers by name, the name last.
+std::string listingTable(const std::vector<ZipEntry>& entries);
 
 }  // namespace extractor::cli

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "options.h"
 #include "platform/console.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
   using namespace extractor;
@@ -17,7 +18,11 @@ int main(int argc, char** argv) {
     return cli::kExitUsage;
   }
   if (options->help) {
-    std::fputs(cli::kUsage, stdout);
+    std::fputs(cli::kHelp, stdout);
+    return cli::kExitSuccess;
+  }
+  if (options->version) {
+    std::puts("extractor-cli " EXTRACTOR_VERSION_TEXT);
     return cli::kExitSuccess;
   }
   return options->list ? cli::listArchive(*options) : cli::extractArchive(*options);

@@ -7,11 +7,16 @@
 
 namespace extractor::cli {
 
+// The two command forms, for a usage error.
 extern const char kUsage[];
+// Every option and the exit statuses, for --help.
+extern const char kHelp[];
 
 struct Options {
   bool help = false;
+  bool version = false;
   bool list = false;
+  bool tsv = false;  // --list as tab-separated values
   bool overwrite = false;
   std::optional<std::string> password;
   std::string archive;

@@ -8,6 +8,7 @@
 #include "packer.h"
 #include "platform/console.h"
 #include "platform/text.h"
+#include "version.h"
 
 namespace {
 
@@ -52,9 +53,13 @@ void printSummary(const extractor::pack::PackSummary& summary) {
 int main(int argc, char** argv) {
   using namespace extractor;
   platform::useUtf8Output();
+  std::vector<std::string> args = platform::commandLineArguments(argc, argv);
+  if (args.size() == 1 && args[0] == "--version") {
+    std::puts("extractor-pack " EXTRACTOR_VERSION_TEXT);
+    return kExitSuccess;
+  }
   std::string problem;
-  std::optional<pack::Options> options =
-      pack::parseOptions(platform::commandLineArguments(argc, argv), problem);
+  std::optional<pack::Options> options = pack::parseOptions(args, problem);
   if (!options) return usageError(problem);
   if (options->help) {
     std::fputs(pack::kUsage, stdout);

@@ -27,6 +27,7 @@ const char kUsage[] =
     "                         extractor-pack)\n"
     "  --workers N            files compressed at once, 1-64 (default: one per\n"
     "                         processor); the archive is the same for any N\n"
+    "  --version              the version of this program\n"
     "Installer settings, carried by the file for the program:\n"
     "  --title TEXT           the window's caption\n"
     "  --question TEXT        asked with Yes and No before the window opens\n"
