@@ -9,11 +9,12 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 jobs=$(nproc)
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DEXTRACTOR_TESTS=OFF >/dev/null
-cmake --build build/release -j"$jobs"
+# Windows first: the native build copies its extractor.exe beside its packer.
 cmake -S . -B build/windows-release -DCMAKE_BUILD_TYPE=Release -DEXTRACTOR_TESTS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build/windows-release -j"$jobs"
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DEXTRACTOR_TESTS=OFF >/dev/null
+cmake --build build/release -j"$jobs"
 # The GUI test driver, which works the window when there is no display.
 cmake -S . -B build/windows-driver -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DEXTRACTOR_TEST_DIRS="support;gui" >/dev/null

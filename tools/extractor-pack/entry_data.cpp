@@ -1,24 +1,33 @@
 #include "entry_data.h"
 
+#include <cerrno>
 #include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "compressor.h"
 #include "crypto/crc32.h"
 
 namespace extractor::pack {
-namespace {
-
-constexpr size_t kChunk = 1 << 20;
 
 std::string cannotRead(const Input& input) {
   return "cannot read " + input.path.u8string();
 }
 
+std::string readFailure(const Input& input) {
+  if (errno == 0) return cannotRead(input);
+  return cannotRead(input) + ": " + std::generic_category().message(errno);
+}
+
+namespace {
+
+constexpr size_t kChunk = 1 << 20;
+
 // Reads the file chunk by chunk; an error from use stops the reading.
 Error readChunks(const Input& input, const std::function<Error(const uint8_t*, size_t)>& use) {
+  errno = 0;
   std::ifstream in(input.path, std::ios::binary);
-  if (!in) return cannotRead(input);
+  if (!in) return readFailure(input);
   std::vector<uint8_t> buffer(kChunk);
   uint64_t total = 0;
   while (in) {

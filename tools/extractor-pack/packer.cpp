@@ -252,6 +252,10 @@ Error Packer::finish(PackSummary& summary) {
   summary.entries = directory_.size();
   summary.files = writer_.writtenFiles();
   summary.disks = disks;
+  for (const fs::path& file : summary.files) {
+    std::error_code error;
+    summary.outputBytes += fs::file_size(file, error);
+  }
   return std::nullopt;
 }
 
@@ -302,14 +306,16 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   std::vector<Input> inputs;
   SourceZip source;
   if (options.fromZip.empty()) {
-    if (Error e = collectInputs(options.inputs, output, inputs)) return e;
+    if (Error e = collectInputs(options.inputs, output, inputs, summary.warnings)) return e;
     for (const Input& input : inputs) {
       if (Error e = checkInputSize(options, input)) return e;
       summary.inputBytes += input.size;
     }
   } else {
     if (Error e = source.open(fs::u8path(options.fromZip))) return e;
-    summary.inputBytes = source.dataBytes();
+    for (const SourceEntry& entry : source.entries()) {
+      summary.inputBytes += entry.central.uncompressedSize;
+    }
   }
   size_t count = options.fromZip.empty() ? inputs.size() : source.entries().size();
   if ((options.splitSize || options.diskSize) && count > kMostVolumeEntries) {
@@ -322,7 +328,8 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   uint32_t capacity = options.splitSize ? options.splitSize : options.diskSize;
   VolumeWriter writer(layout, output, capacity, std::move(program));
   if (Error e = writer.open()) return e;
-  Progress progress(platform::stderrIsTerminal(), count, summary.inputBytes);
+  uint64_t progressBytes = options.fromZip.empty() ? summary.inputBytes : source.dataBytes();
+  Progress progress(platform::stderrIsTerminal(), count, progressBytes);
   fs::path spoolPath = output;
   spoolPath += ".spool";
   Packer packer(options, ansiPassword, writer, progress, spoolPath);
