@@ -28,9 +28,9 @@ python3 scripts/demo.py --packer build/release/tools/extractor-pack/extractor-pa
   --examples examples --demo build/demo || status=$?
 
 echo
-echo "== the packer's speed against Info-ZIP zip (same input, same run; bench/pack/run.sh for more)"
+echo "== the packer's speed against zip, 7z and pigz (same input, same run; bench/pack/run.sh for more)"
 python3 bench/pack/speed.py build/release/tools/extractor-pack/extractor-pack --size-mb 30 \
-  --rounds 2
+  --rounds 2 --levels 6
 echo
 echo "Screenshot: $PWD/build/demo/screenshot.png"
 echo "Linux:   $PWD/build/release/tools/extractor-pack/extractor-pack"

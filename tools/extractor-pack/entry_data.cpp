@@ -7,6 +7,7 @@
 
 #include "compressor.h"
 #include "crypto/crc32.h"
+#include "deflate_chunks.h"
 
 namespace extractor::pack {
 
@@ -43,10 +44,27 @@ Error readChunks(const Input& input, const std::function<Error(const uint8_t*, s
   return std::nullopt;
 }
 
+// A large file's chunks one after the other, as workers would deflate them.
+Error deflateInChunks(const Input& input, uint64_t chunks, int level, Spool& spool, EntryData& data,
+                      const ProgressCallback& progress) {
+  ChunkJoin join(spool);
+  DeflatedChunk chunk;
+  for (uint64_t i = 0; i < chunks; i++) {
+    if (Error e = deflateChunk(input, i, level, chunk)) return e;
+    if (Error e = progress(chunk.size)) return e;
+    if (Error e = join.add(chunk)) return e;
+  }
+  data = join.finish();
+  return std::nullopt;
+}
+
 }  // namespace
 
 Error compressFile(const Input& input, Method method, int level, Spool& spool, EntryData& data,
                    const ProgressCallback& progress) {
+  if (uint64_t chunks = deflateChunkCount(input, method, level)) {
+    return deflateInChunks(input, chunks, level, spool, data, progress);
+  }
   spool.clear();
   data = EntryData{};
   data.size = input.size;
