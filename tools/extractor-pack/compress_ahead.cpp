@@ -89,18 +89,20 @@ void CompressAhead::releaseBefore(size_t task) {
   changed_.notify_all();
 }
 
-CompressAhead::Result CompressAhead::take(size_t index) {
+CompressAhead::Result CompressAhead::take(size_t index,
+                                          const std::function<void(uint64_t bytes)>& joined) {
   std::unique_lock<std::mutex> lock(mutex_);
   const size_t first = firstTask_[index];
   // The slots of the input before are free now: its entry has been written.
   releaseBefore(first);
-  if (tasks_[first].chunk != kWholeFile) return joinChunks(index, lock);
+  if (tasks_[first].chunk != kWholeFile) return joinChunks(index, lock, joined);
   Slot& slot = slotOf(first);
   changed_.wait(lock, [&] { return slot.done && slot.task == first; });
   return {slot.data, slot.spool, slot.error};
 }
 
-CompressAhead::Result CompressAhead::joinChunks(size_t index, std::unique_lock<std::mutex>& lock) {
+CompressAhead::Result CompressAhead::joinChunks(size_t index, std::unique_lock<std::mutex>& lock,
+                                                const std::function<void(uint64_t bytes)>& joined) {
   const size_t end = index + 1 < inputs_.size() ? firstTask_[index + 1] : tasks_.size();
   ChunkJoin join(joined_);
   for (size_t task = firstTask_[index]; task < end; task++) {
@@ -110,6 +112,7 @@ CompressAhead::Result CompressAhead::joinChunks(size_t index, std::unique_lock<s
     // No worker touches the slot before it is released.
     lock.unlock();
     Error error = join.add(slot.chunk);
+    joined(slot.chunk.size);
     lock.lock();
     if (error) return {EntryData{}, joined_, error};
     releaseBefore(task + 1);

@@ -45,10 +45,10 @@ class CompressAhead {
     Spool& spool;
     Error error;
   };
-  // Waits for the data of inputs[index], joining its chunks if it has any.
-  // Inputs are taken in order, each once; taking one releases the room of
-  // the one before.
-  Result take(size_t index);
+  // Waits for the data of inputs[index], joining its chunks if it has any
+  // (joined is told of the bytes of each). Inputs are taken in order, each
+  // once; taking one releases the room of the one before.
+  Result take(size_t index, const std::function<void(uint64_t bytes)>& joined);
 
  private:
   static constexpr uint64_t kWholeFile = ~uint64_t{0};
@@ -74,7 +74,8 @@ class CompressAhead {
   Slot& slotOf(size_t task) { return *slots_[task % slots_.size()]; }
   // Frees the slots of the tasks below task: their data have been used.
   void releaseBefore(size_t task);
-  Result joinChunks(size_t index, std::unique_lock<std::mutex>& lock);
+  Result joinChunks(size_t index, std::unique_lock<std::mutex>& lock,
+                    const std::function<void(uint64_t bytes)>& joined);
 
   const std::vector<Input>& inputs_;
   Compress compress_;

@@ -280,9 +280,13 @@ Error addInputsCompressedAhead(Packer& packer, const std::vector<Input>& inputs,
   };
   CompressAhead ahead(inputs, chunks, workers, spoolPath, compress, compressChunk);
   for (size_t i = 0; i < inputs.size(); i++) {
-    CompressAhead::Result result = ahead.take(i);
+    uint64_t counted = 0;
+    CompressAhead::Result result = ahead.take(i, [&](uint64_t bytes) {
+      progress.addBytes(bytes);
+      counted += bytes;
+    });
     if (result.error) return result.error;
-    progress.addBytes(inputs[i].size);
+    progress.addBytes(inputs[i].size - counted);
     if (Error e = packer.addCompressed(inputs[i], result.data, result.spool)) return e;
   }
   return std::nullopt;
