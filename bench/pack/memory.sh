@@ -2,7 +2,7 @@
 # Peak memory of packing one large file: a sparse file of 5 GiB (zeros,
 # deflated in chunks on every worker), with --workers 1 and with one worker
 # per processor, measured by /usr/bin/time; the archive is then tested by
-# unzip -t. Memory should not grow with the file: at most two chunks or
+# unzip -t. Memory should not grow with the file: at most four chunks or
 # files per worker and 64 MiB of joined output stay in memory.
 #
 # usage: bench/pack/memory.sh [PACKER [GIB]]

@@ -36,8 +36,10 @@ CompressAhead::CompressAhead(const std::vector<Input>& inputs, const std::vector
     if (chunks[i] == 0) tasks_.push_back({i, kWholeFile});
     for (uint64_t c = 0; c < chunks[i]; c++) tasks_.push_back({i, c});
   }
-  // Two tasks per worker: one compressing while the other waits its turn.
-  const size_t slots = size_t{workers} * 2;
+  // Four tasks per worker: chunks take unequal times, and a worker done
+  // with a quick one goes on while a slow one before it is still being
+  // deflated.
+  const size_t slots = size_t{workers} * 4;
   const size_t share = std::max(kSmallestShare, kSpoolMemory / slots);
   for (size_t i = 0; i < slots; i++) {
     slots_.push_back(std::make_unique<Slot>(numbered(spoolPath, std::to_string(i)), share));
