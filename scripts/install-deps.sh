@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev libdeflate-dev libssl-dev libbz2-dev liblzma-dev libzstd-dev zstd
   mingw-w64 libz-mingw-w64-dev wine wine64
   xvfb xdotool
-  zip unzip p7zip-full libarchive-tools
+  zip unzip p7zip-full libarchive-tools pigz
   osslsigncode openssl
 )
 command -v python3 >/dev/null || packages+=(python3)

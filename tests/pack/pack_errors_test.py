@@ -8,12 +8,13 @@ usage: pack_errors_test.py EXTRACTOR_PACK EXTRACTOR_CLI [WINE_RUNNER]
 
 import os
 import random
+import re
 import socket
 import sys
 import shutil
 import zipfile
 
-from packrun import PASSWORD, listing, script_main, tree_difference, write_files
+from packrun import PASSWORD, Cli, listing, script_main, tree_difference, write_files
 
 PREFIX = "extractor-pack: "
 
@@ -29,7 +30,7 @@ class Errors:
     def path(self, p):
         return self.packer.path(p)
 
-    def fails(self, label, args, message, code=1, output_name="setup.exe", stub=True):
+    def fails(self, label, args, message, code=1, output_name="setup.exe", stub=True, packer=None):
         """Runs the packer into a folder of its own, which must look afterwards
         as before: an earlier setup.exe there stays as it was."""
         self.count += 1
@@ -38,13 +39,14 @@ class Errors:
         earlier = os.path.join(folder, "setup.exe")
         with open(earlier, "wb") as f:
             f.write(b"an earlier run")
+        os.chmod(folder, 0o777)  # also for a packer run as another user
         output = os.path.join(folder, output_name.rstrip("/"))
         if output_name.endswith("/"):
             os.makedirs(output)
         before = listing(folder)
         stub_args = ["--stub", self.path(self.stub)] if stub else []
-        got_code, out, err = self.packer.run("-o", self.path(output), *stub_args, *args,
-                                             timeout=600)
+        got_code, out, err = (packer or self.packer).run("-o", self.path(output), *stub_args,
+                                                         *args, timeout=600)
         self.check.equal(label + ": exit", got_code, code)
         if code == 2:
             self.check.equal(label + ": usage", err.startswith(PREFIX + message) and
@@ -104,11 +106,7 @@ def failures(e, source):
             ("cannot find %s" if e.packer.runner else "cannot read %s: not a file or folder")
             % socket_path)
     sock.close()
-    if os.getuid() != 0 and not e.packer.runner:
-        locked = os.path.join(w, "locked.txt")
-        write_files(w, {"locked.txt": b"secret"})
-        os.chmod(locked, 0)
-        e.fails("unreadable: no permission", [e.path(locked)], "cannot read " + e.path(locked))
+    unreadable(e)
 
     nowhere = os.path.join(w, "no-such-folder", "setup.exe")
     code, _, err = e.packer.run("-o", e.path(nowhere), "--stub", e.path(e.stub), e.path(source))
@@ -147,6 +145,80 @@ def failures(e, source):
     e.fails("program does not fit on a disk", ["--disks", "64k", e.path(big)],
             "the program and the directory (100134 bytes) do not fit on one disk")
     shutil.rmtree(big)
+
+
+def as_unprivileged(e):
+    """The packer, run as a user whom file permissions bind: as itself, or
+    for root as nobody; absent when that cannot be."""
+    if os.getuid() != 0:
+        return e.packer
+    if shutil.which("setpriv") is None:
+        return None
+    runner = os.path.join(e.work, "as-nobody.sh")
+    with open(runner, "w") as f:
+        f.write('#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups "$@"\n')
+    os.chmod(runner, 0o755)
+    os.chmod(e.work, 0o755)
+    return Cli(e.packer.exe, runner)
+
+
+def unreadable(e):
+    """A file that cannot be read stops the run, naming it and the reason."""
+    packer = None if e.packer.runner else as_unprivileged(e)
+    if packer is None:
+        print("SKIP unreadable file: natively only, as a user bound by permissions")
+        return
+    locked = os.path.join(e.work, "locked", "locked.txt")
+    write_files(e.work, {"locked/a.txt": b"a", "locked/locked.txt": b"secret"})
+    os.chmod(locked, 0)
+    e.fails("unreadable: no permission", [e.path(os.path.dirname(locked))],
+            "cannot read %s: Permission denied" % e.path(locked), packer=packer)
+    shutil.rmtree(os.path.dirname(locked))
+
+
+def size_in_line(line, what):
+    """The bytes a size like "1.2 MB" in the line after what stands for, and
+    the rounding it allows."""
+    found = re.search(re.escape(what) + r"([\d.]+) (bytes|kB|MB)", line)
+    if not found:
+        return None, 0
+    unit = {"bytes": 1, "kB": 1e3, "MB": 1e6}[found.group(2)]
+    return float(found.group(1)) * unit, unit / 10
+
+
+def summaries(e, source):
+    """The last line gives the output's size and its share of the input's,
+    also when an archive is copied; a link to nothing is skipped with a
+    warning that names it."""
+    folder = os.path.join(e.work, "summary")
+    os.makedirs(folder)
+    linked = os.path.join(e.work, "linked")
+    write_files(linked, {"a.txt": os.urandom(3000) + bytes(50000)})
+    os.symlink(os.path.join(e.work, "gone"), os.path.join(linked, "gone"))
+    plain = os.path.join(folder, "plain.zip")
+    with zipfile.ZipFile(plain, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("x.txt", b"x" * 200000)
+    for label, args, entries, size in [
+            ("files", [e.path(linked)], 2, 53000),
+            ("from-zip", ["--from-zip", e.path(plain)], 1, 200000)]:
+        sfx = os.path.join(folder, label + ".exe")
+        code, out, err = e.packer.run("-o", e.path(sfx), "--stub", e.path(e.stub), *args)
+        if not e.check.equal(label + ": exit", (code, os.path.exists(sfx)), (0, True)):
+            continue
+        if label == "files" and not e.packer.runner:
+            e.check.equal("link to nothing: warning", err, PREFIX + "warning: skipped %s: a link to "
+                          "nothing\n" % e.path(os.path.join(linked, "gone")))
+            with zipfile.ZipFile(sfx) as z:
+                e.check.equal("link to nothing: entries", z.namelist(), ["linked/", "linked/a.txt"])
+        written = os.path.getsize(sfx)
+        e.check.equal(label + ": summary", out.startswith("%d entries packed into " % entries) and
+                      out.endswith(": %s\n" % e.path(sfx)), True)
+        shown, slack = size_in_line(out, "packed into ")
+        e.check.equal(label + ": output size shown", shown is not None and
+                      abs(shown - written) <= slack, True)
+        percent = re.search(r"\(([\d.]+)% of ", out)
+        e.check.equal(label + ": ratio shown", percent is not None and
+                      abs(float(percent.group(1)) - 100.0 * written / size) <= 0.05, True)
 
 
 def from_zip_failures(e):
@@ -265,6 +337,7 @@ def run_all(packer, cli, work, check):
     write_files(source, {"a.txt": b"alpha\n" * 100, "sub/b.txt": b"beta\n"})
     usage(e, source)
     failures(e, source)
+    summaries(e, source)
     from_zip_failures(e)
     terminal(e, source)
     interrupted(e)

@@ -102,6 +102,22 @@ TEST(PackRecordsTest, CentralHeaderMovesOnlyWhatDoesNotFitIntoZip64) {
   }
 }
 
+// Info-ZIP unzip takes flagged UTF-8 names as UTF-8 only when they were not
+// made on FAT.
+TEST(PackRecordsTest, OwnEntriesAreMadeOnNtfsAlsoWithZip64) {
+  EntryFields fields;
+  fields.name =
+      "Gr\xC3\xB6\xC3\x9F"
+      "e.txt";
+  fields.version = 46;
+  CentralEntry entry = centralEntry(fields);
+  EXPECT_EQ(load16(&centralHeader(entry, 0, 100)[4]), 0x0A2E);
+  EXPECT_EQ(load16(&centralHeader(entry, 0, 5 * kGiB)[4]), 0x0A2E);
+  fields.version = 20;
+  entry = centralEntry(fields);
+  EXPECT_EQ(load16(&centralHeader(entry, 0, 5 * kGiB)[4]), 0x0A2D);
+}
+
 TEST(PackRecordsTest, Zip64FieldLeavesListsOnlyAndBareBlocksStay) {
   std::vector<uint8_t> list = {0x55, 0x54, 1, 0, 7, 1,  0,  8, 0, 1, 2, 3,
                                4,    5,    6, 7, 8, 10, 20, 2, 0, 9, 9};

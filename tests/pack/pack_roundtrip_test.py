@@ -231,6 +231,25 @@ def zstd_and_xz(run):
                             tree_difference(os.path.join(run.work, "src-parent"), out), [])
 
 
+def unzip_names(run):
+    """Info-ZIP unzip lists and extracts names outside ASCII as they were:
+    it reads the names of entries made on FAT in the OEM code page even when
+    they are flagged as UTF-8."""
+    if shutil.which("unzip") is None:
+        print("SKIP names through unzip: not installed")
+        return
+    sfx = os.path.join(run.work, "level-6", "setup.exe")
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    listed = subprocess.run(["unzip", "-l", sfx], capture_output=True, env=env).stdout
+    listed = listed.decode("utf-8", "replace")
+    run.check.equal("unzip -l: names outside ASCII",
+                    [n for n in ("src/Größe.txt", "src/naïve/café.txt") if n not in listed], [])
+    out = os.path.join(run.work, "level-6-by-unzip")
+    done = subprocess.run(["unzip", "-q", sfx, "-d", out], capture_output=True, env=env)
+    run.check.equal("unzip: exit", done.returncode, 0)
+    run.check.equal("unzip: tree", tree_difference(os.path.join(run.work, "src-parent"), out), [])
+
+
 def winzip_aes_readers(run):
     """7z and bsdtar extract the packer's WinZip AES entries byte for byte."""
     readers = [("7z", lambda sfx, out: ["7z", "x", "-y", "-p" + AES_PASSWORD, "-o" + out, sfx]),
@@ -410,6 +429,7 @@ def run_all(packer, cli, work, check):
     workers_agree(run)
     other_readers(run)
     zstd_and_xz(run)
+    unzip_names(run)
     winzip_aes_readers(run)
     from_zip(run)
     signed(run)

@@ -1,24 +1,34 @@
 #include "entry_data.h"
 
+#include <cerrno>
 #include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "compressor.h"
 #include "crypto/crc32.h"
+#include "deflate_chunks.h"
 
 namespace extractor::pack {
-namespace {
-
-constexpr size_t kChunk = 1 << 20;
 
 std::string cannotRead(const Input& input) {
   return "cannot read " + input.path.u8string();
 }
 
+std::string readFailure(const Input& input) {
+  if (errno == 0) return cannotRead(input);
+  return cannotRead(input) + ": " + std::generic_category().message(errno);
+}
+
+namespace {
+
+constexpr size_t kChunk = 1 << 20;
+
 // Reads the file chunk by chunk; an error from use stops the reading.
 Error readChunks(const Input& input, const std::function<Error(const uint8_t*, size_t)>& use) {
+  errno = 0;
   std::ifstream in(input.path, std::ios::binary);
-  if (!in) return cannotRead(input);
+  if (!in) return readFailure(input);
   std::vector<uint8_t> buffer(kChunk);
   uint64_t total = 0;
   while (in) {
@@ -34,10 +44,27 @@ Error readChunks(const Input& input, const std::function<Error(const uint8_t*, s
   return std::nullopt;
 }
 
+// A large file's chunks one after the other, as workers would deflate them.
+Error deflateInChunks(const Input& input, uint64_t chunks, int level, Spool& spool, EntryData& data,
+                      const ProgressCallback& progress) {
+  ChunkJoin join(spool);
+  DeflatedChunk chunk;
+  for (uint64_t i = 0; i < chunks; i++) {
+    if (Error e = deflateChunk(input, i, level, chunk)) return e;
+    if (Error e = progress(chunk.size)) return e;
+    if (Error e = join.add(chunk)) return e;
+  }
+  data = join.finish();
+  return std::nullopt;
+}
+
 }  // namespace
 
 Error compressFile(const Input& input, Method method, int level, Spool& spool, EntryData& data,
                    const ProgressCallback& progress) {
+  if (uint64_t chunks = deflateChunkCount(input, method, level)) {
+    return deflateInChunks(input, chunks, level, spool, data, progress);
+  }
   spool.clear();
   data = EntryData{};
   data.size = input.size;

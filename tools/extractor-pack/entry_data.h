@@ -19,6 +19,11 @@ struct EntryData {
   uint64_t packedSize = 0;  // before encryption
 };
 
+// "cannot read PATH", and the same with the system's reason for the call
+// that failed last (errno, cleared before the call).
+std::string cannotRead(const Input& input);
+std::string readFailure(const Input& input);
+
 // Told of every chunk read; an error from it stops the reading.
 using ProgressCallback = std::function<Error(uint64_t bytes)>;
 

@@ -29,7 +29,8 @@ void setDosTime(Input& input) {
 
 class Collector {
  public:
-  Collector(const fs::path& skip, std::vector<Input>& inputs) : skip_(skip), inputs_(inputs) {}
+  Collector(const fs::path& skip, std::vector<Input>& inputs, std::vector<std::string>& warnings)
+      : skip_(skip), inputs_(inputs), warnings_(warnings) {}
 
   Error add(const fs::path& path, const std::string& name);
 
@@ -39,6 +40,7 @@ class Collector {
 
   fs::path skip_;
   std::vector<Input>& inputs_;
+  std::vector<std::string>& warnings_;
   std::vector<fs::path> openFolders_;  // the folders being walked, to catch links into them
 };
 
@@ -46,8 +48,10 @@ Error Collector::add(const fs::path& path, const std::string& name) {
   std::error_code error;
   fs::file_status status = fs::status(path, error);
   if (error || !fs::exists(status)) {
+    // A link whose target is gone holds nothing to pack.
     if (fs::is_symlink(fs::symlink_status(path, error))) {
-      return "cannot read " + shown(path) + ": a link to nothing";
+      warnings_.push_back("skipped " + shown(path) + ": a link to nothing");
+      return std::nullopt;
     }
     return "cannot find " + shown(path);
   }
@@ -121,9 +125,9 @@ bool needsUtf8Flag(const std::string& name) {
 }
 
 Error collectInputs(const std::vector<std::string>& paths, const fs::path& skip,
-                    std::vector<Input>& inputs) {
+                    std::vector<Input>& inputs, std::vector<std::string>& warnings) {
   fs::path normalSkip = skip.empty() ? skip : fs::absolute(skip).lexically_normal();
-  Collector collector(normalSkip, inputs);
+  Collector collector(normalSkip, inputs, warnings);
   for (const std::string& text : paths) {
     fs::path path = fs::u8path(text);
     std::error_code error;

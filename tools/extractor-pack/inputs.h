@@ -20,9 +20,10 @@ struct Input {
 };
 
 // Each path with everything under it, in name order, named relative to the
-// path's parent. The file at skip (the output being written) is left out.
+// path's parent. The file at skip (the output being written) is left out,
+// and so are links to nothing, each with a warning.
 Error collectInputs(const std::vector<std::string>& paths, const std::filesystem::path& skip,
-                    std::vector<Input>& inputs);
+                    std::vector<Input>& inputs, std::vector<std::string>& warnings);
 
 // True when the name has bytes above 0x7F and is valid UTF-8.
 bool needsUtf8Flag(const std::string& name);

@@ -39,9 +39,25 @@ std::optional<std::string> askPassword() {
   return first;
 }
 
+std::string sizeText(uint64_t bytes) {
+  char text[32];
+  if (bytes < 1000) {
+    std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(bytes));
+  } else {
+    std::snprintf(text, sizeof text, bytes < 1000000 ? "%.1f kB" : "%.1f MB",
+                  bytes < 1000000 ? bytes / 1e3 : bytes / 1e6);
+  }
+  return text;
+}
+
+// "3 entries packed into 1.2 MB (35.0% of 3.4 MB): setup.exe"
 void printSummary(const extractor::pack::PackSummary& summary) {
-  std::printf("%zu entries, %.1f MB packed into", summary.entries, summary.inputBytes / 1e6);
-  std::printf(summary.files.size() == 1 ? " " : ":\n  ");
+  std::printf("%zu entries packed into %s", summary.entries, sizeText(summary.outputBytes).c_str());
+  if (summary.inputBytes > 0) {
+    std::printf(" (%.1f%% of %s)", 100.0 * summary.outputBytes / summary.inputBytes,
+                sizeText(summary.inputBytes).c_str());
+  }
+  std::printf(summary.files.size() == 1 ? ": " : ":\n  ");
   for (size_t i = 0; i < summary.files.size(); i++) {
     std::printf("%s%s", i ? "\n  " : "", summary.files[i].u8string().c_str());
   }
@@ -87,7 +103,11 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, onInterrupt);
   std::signal(SIGTERM, onInterrupt);
   pack::PackSummary summary;
-  if (pack::Error e = pack::pack(*options, ansiPassword, summary)) return failure(*e);
+  pack::Error e = pack::pack(*options, ansiPassword, summary);
+  for (const std::string& warning : summary.warnings) {
+    std::fprintf(stderr, "extractor-pack: warning: %s\n", warning.c_str());
+  }
+  if (e) return failure(*e);
   printSummary(summary);
   return kExitSuccess;
 }

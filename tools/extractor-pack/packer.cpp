@@ -253,26 +253,41 @@ Error Packer::finish(PackSummary& summary) {
   summary.entries = directory_.size();
   summary.files = writer_.writtenFiles();
   summary.disks = disks;
+  for (const fs::path& file : summary.files) {
+    std::error_code error;
+    summary.outputBytes += fs::file_size(file, error);
+  }
   return std::nullopt;
 }
 
-// Files compressed on worker threads, written in input order by this one.
+// Files and chunks of files compressed on worker threads, written in input
+// order by this one.
 Error addInputsCompressedAhead(Packer& packer, const std::vector<Input>& inputs,
-                               const Options& options, unsigned workers, const fs::path& spoolPath,
-                               Progress& progress) {
+                               const std::vector<uint64_t>& chunks, const Options& options,
+                               unsigned workers, const fs::path& spoolPath, Progress& progress) {
+  auto checked = [](const std::atomic<bool>& cancelled) -> Error {
+    if (cancelled) return std::string("cancelled");
+    return stopped();
+  };
   auto compress = [&](const Input& input, Spool& spool, EntryData& data,
                       const std::atomic<bool>& cancelled) {
-    auto checked = [&](uint64_t) -> Error {
-      if (cancelled) return std::string("cancelled");
-      return stopped();
-    };
-    return compressFile(input, options.method, options.level, spool, data, checked);
+    auto counted = [&](uint64_t) { return checked(cancelled); };
+    return compressFile(input, options.method, options.level, spool, data, counted);
   };
-  CompressAhead ahead(inputs, workers, spoolPath, compress);
+  auto compressChunk = [&](const Input& input, uint64_t chunk, DeflatedChunk& data,
+                           const std::atomic<bool>& cancelled) {
+    if (Error e = checked(cancelled)) return e;
+    return deflateChunk(input, chunk, options.level, data);
+  };
+  CompressAhead ahead(inputs, chunks, workers, spoolPath, compress, compressChunk);
   for (size_t i = 0; i < inputs.size(); i++) {
-    CompressAhead::Result result = ahead.take(i);
+    uint64_t counted = 0;
+    CompressAhead::Result result = ahead.take(i, [&](uint64_t bytes) {
+      progress.addBytes(bytes);
+      counted += bytes;
+    });
     if (result.error) return result.error;
-    progress.addBytes(inputs[i].size);
+    progress.addBytes(inputs[i].size - counted);
     if (Error e = packer.addCompressed(inputs[i], result.data, result.spool)) return e;
   }
   return std::nullopt;
@@ -303,14 +318,16 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   std::vector<Input> inputs;
   SourceZip source;
   if (options.fromZip.empty()) {
-    if (Error e = collectInputs(options.inputs, output, inputs)) return e;
+    if (Error e = collectInputs(options.inputs, output, inputs, summary.warnings)) return e;
     for (const Input& input : inputs) {
       if (Error e = checkInputSize(options, input)) return e;
       summary.inputBytes += input.size;
     }
   } else {
     if (Error e = source.open(fs::u8path(options.fromZip))) return e;
-    summary.inputBytes = source.dataBytes();
+    for (const SourceEntry& entry : source.entries()) {
+      summary.inputBytes += entry.central.uncompressedSize;
+    }
   }
   size_t count = options.fromZip.empty() ? inputs.size() : source.entries().size();
   std::vector<std::string> names;
@@ -327,14 +344,23 @@ Error pack(const Options& options, const std::string& ansiPassword, PackSummary&
   uint32_t capacity = options.splitSize ? options.splitSize : options.diskSize;
   VolumeWriter writer(layout, output, capacity, std::move(program));
   if (Error e = writer.open()) return e;
-  Progress progress(platform::stderrIsTerminal(), count, summary.inputBytes);
+  uint64_t progressBytes = options.fromZip.empty() ? summary.inputBytes : source.dataBytes();
+  Progress progress(platform::stderrIsTerminal(), count, progressBytes);
   fs::path spoolPath = output;
   spoolPath += ".spool";
   Packer packer(options, ansiPassword, writer, progress, spoolPath);
   unsigned workers = options.workers ? options.workers : defaultWorkers();
-  if (workers > 1 && inputs.size() > 1) {
-    unsigned used = static_cast<unsigned>(std::min<size_t>(workers, inputs.size()));
-    if (Error e = addInputsCompressedAhead(packer, inputs, options, used, spoolPath, progress)) {
+  // Work for the workers: each file, or each chunk of a large one.
+  std::vector<uint64_t> chunks;
+  size_t tasks = 0;
+  for (const Input& input : inputs) {
+    chunks.push_back(deflateChunkCount(input, options.method, options.level));
+    tasks += static_cast<size_t>(std::max<uint64_t>(chunks.back(), 1));
+  }
+  if (workers > 1 && tasks > 1) {
+    unsigned used = static_cast<unsigned>(std::min<size_t>(workers, tasks));
+    if (Error e =
+            addInputsCompressedAhead(packer, inputs, chunks, options, used, spoolPath, progress)) {
       return e;
     }
   } else {

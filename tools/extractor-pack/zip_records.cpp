@@ -11,6 +11,10 @@ namespace {
 
 // An entry or archive with ZIP64 records needs version 4.5 of the format.
 constexpr uint16_t kZip64Version = 45;
+// "Made by" Windows NTFS, whose external attributes are the DOS ones. Info-ZIP
+// unzip reads the names of entries made on FAT (host 0) in the OEM code page
+// even when they are flagged as UTF-8; NTFS names it takes as flagged.
+constexpr uint16_t kMadeByNtfs = 10 << 8;
 
 uint32_t field32(uint64_t value) {
   return exceeds32(value) ? kZip64Marker : static_cast<uint32_t>(value);
@@ -82,7 +86,7 @@ CentralEntry centralEntry(const EntryFields& fields) {
   CentralEntry entry;
   std::vector<uint8_t>& out = entry.fixed;
   put32(out, kCentralHeaderSignature);
-  put16(out, fields.version);  // made by, with FAT attributes
+  put16(out, kMadeByNtfs | fields.version);
   put16(out, fields.version);
   put16(out, fields.flags);
   put16(out, fields.method);

@@ -35,7 +35,7 @@ inline bool exceeds32(uint64_t value) {
 struct EntryFields {
   uint16_t flags = 0;
   uint16_t method = kMethodStored;
-  uint16_t version = 20;  // needed to extract, and made by
+  uint16_t version = 20;  // needed to extract, and made by (on NTFS)
   uint16_t dosTime = 0;
   uint16_t dosDate = 0;
   uint32_t crc = 0;
