@@ -3,12 +3,19 @@
 
 namespace extractor {
 
+// Defined here rather than inline in the header: an inline function's
+// static goes to a section of its own that the linker keeps in the file.
+const CrcSliceTables& crcSliceTables() {
+  static const CrcSliceTables tables = makeCrcSliceTables();
+  return tables;
+}
+
 static uint32_t loadLe32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 uint32_t crc32Slice8(uint32_t reg, const uint8_t* data, size_t length) {
-  const auto& t = crcSliceTables.t;
+  const auto& t = crcSliceTables().t;
   for (; length >= 8; data += 8, length -= 8) {
     uint32_t lo = reg ^ loadLe32(data);
     uint32_t hi = loadLe32(data + 4);

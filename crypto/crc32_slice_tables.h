@@ -1,7 +1,8 @@
 #pragma once
 
-// Eight tables for slice-by-8, computed at compile time. Table 0 equals the
-// lazily built crcTable; table k advances a byte through k more zero bytes.
+// Eight tables for slice-by-8, computed when first needed: as constants they
+// would add 8 KiB to every self-extracting file. Table 0 equals the lazily
+// built crcTable; table k advances a byte through k more zero bytes.
 
 #include <cstdint>
 
@@ -11,7 +12,7 @@ struct CrcSliceTables {
   uint32_t t[8][256];
 };
 
-constexpr CrcSliceTables makeCrcSliceTables() {
+inline CrcSliceTables makeCrcSliceTables() {
   CrcSliceTables s{};
   for (uint32_t i = 0; i < 256; i++) {
     uint32_t c = i;
@@ -27,6 +28,7 @@ constexpr CrcSliceTables makeCrcSliceTables() {
   return s;
 }
 
-inline constexpr CrcSliceTables crcSliceTables = makeCrcSliceTables();
+// The tables, built on the first call.
+const CrcSliceTables& crcSliceTables();
 
 }  // namespace extractor
