@@ -41,8 +41,8 @@ bool oursDecode(Decoder& d, const Bytes& stream, uint8_t* area, size_t size) {
   size_t total = 0;
   for (;;) {
     uint32_t outPos = 0;
-    if (extractor::testing::stepFailed(d.step(stream.data(), static_cast<uint32_t>(stream.size()),
-                                              true, inPos, area, kArea, outPos))) {
+    if (extractor::decodeFailed(d.step(stream.data(), static_cast<uint32_t>(stream.size()), true,
+                                       inPos, area, kArea, outPos))) {
       return false;
     }
     total += outPos;
@@ -68,15 +68,11 @@ bool libbz2Decode(const Bytes& stream, uint8_t* area, size_t size) {
   return r == BZ_STREAM_END && total == size;
 }
 
-bool liblzmaDecode(const Bytes& stream, uint8_t* area, size_t size) {
-  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
-  if (lzma_properties_decode(filters, nullptr, stream.data() + 4, 5) != LZMA_OK) return false;
-  lzma_stream s = LZMA_STREAM_INIT;
-  const lzma_ret started = lzma_raw_decoder(&s, filters);
-  free(filters[0].options);
-  if (started != LZMA_OK) return false;
-  s.next_in = stream.data() + 9;
-  s.avail_in = stream.size() - 9;
+// A started liblzma decoder run over the input into the output areas, as
+// ours is; true when it made `size` bytes and ended. Ends the decoder.
+bool liblzmaDrain(lzma_stream& s, const uint8_t* in, size_t inSize, uint8_t* area, size_t size) {
+  s.next_in = in;
+  s.avail_in = inSize;
   lzma_ret r = LZMA_OK;
   size_t total = 0;
   while (r == LZMA_OK) {
@@ -89,22 +85,21 @@ bool liblzmaDecode(const Bytes& stream, uint8_t* area, size_t size) {
   return r == LZMA_STREAM_END && total == size;
 }
 
+bool liblzmaDecode(const Bytes& stream, uint8_t* area, size_t size) {
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+  if (lzma_properties_decode(filters, nullptr, stream.data() + 4, 5) != LZMA_OK) return false;
+  lzma_stream s = LZMA_STREAM_INIT;
+  const lzma_ret started = lzma_raw_decoder(&s, filters);
+  free(filters[0].options);
+  if (started != LZMA_OK) return false;
+  return liblzmaDrain(s, stream.data() + 9, stream.size() - 9, area, size);
+}
+
 // The .xz stream as a whole, concatenated streams allowed as for ours.
 bool liblzmaXzDecode(const Bytes& stream, uint8_t* area, size_t size) {
   lzma_stream s = LZMA_STREAM_INIT;
   if (lzma_stream_decoder(&s, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) return false;
-  s.next_in = stream.data();
-  s.avail_in = stream.size();
-  lzma_ret r = LZMA_OK;
-  size_t total = 0;
-  while (r == LZMA_OK) {
-    s.next_out = area;
-    s.avail_out = kArea;
-    r = lzma_code(&s, LZMA_FINISH);
-    total += kArea - s.avail_out;
-  }
-  lzma_end(&s);
-  return r == LZMA_STREAM_END && total == size;
+  return liblzmaDrain(s, stream.data(), stream.size(), area, size);
 }
 
 bool libzstdDecode(ZSTD_DCtx* dctx, const Bytes& stream, uint8_t* area, size_t size) {

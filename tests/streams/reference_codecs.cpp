@@ -87,6 +87,26 @@ Bytes lzmaCompress(const Bytes& data, const LzmaOptions& options) {
   return out;
 }
 
+// Everything a started liblzma decoder makes of `size` bytes at `in`, up to
+// 64 MiB; nothing when it fails. Ends the decoder.
+static std::optional<Bytes> drain(lzma_stream& s, const uint8_t* in, size_t size) {
+  Bytes out;
+  s.next_in = in;
+  s.avail_in = size;
+  uint8_t buffer[65536];
+  lzma_ret result = LZMA_OK;
+  while (result == LZMA_OK) {
+    s.next_out = buffer;
+    s.avail_out = sizeof buffer;
+    result = lzma_code(&s, LZMA_FINISH);
+    out.insert(out.end(), buffer, buffer + (sizeof buffer - s.avail_out));
+    if (out.size() > (size_t{64} << 20)) result = LZMA_DATA_ERROR;
+  }
+  lzma_end(&s);
+  if (result != LZMA_STREAM_END) return std::nullopt;
+  return out;
+}
+
 std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endMarker) {
   // The ZIP header names 5 bytes of properties; liblzma sees only them.
   if (stream.size() < 9 || stream[2] != 5 || stream[3] != 0) return std::nullopt;
@@ -106,23 +126,10 @@ std::optional<Bytes> lzmaReference(const Bytes& stream, uint32_t size, bool endM
   }
   o->ext_flags = 0;
   lzma_stream s = LZMA_STREAM_INIT;
-  lzma_ret result = lzma_raw_decoder(&s, filters);
+  const lzma_ret started = lzma_raw_decoder(&s, filters);
   free(o);
-  if (result != LZMA_OK) return std::nullopt;
-  Bytes out;
-  s.next_in = stream.data() + 9;
-  s.avail_in = stream.size() - 9;
-  uint8_t buffer[65536];
-  while (result == LZMA_OK) {
-    s.next_out = buffer;
-    s.avail_out = sizeof buffer;
-    result = lzma_code(&s, LZMA_FINISH);
-    out.insert(out.end(), buffer, buffer + (sizeof buffer - s.avail_out));
-    if (out.size() > (size_t{64} << 20)) result = LZMA_DATA_ERROR;
-  }
-  lzma_end(&s);
-  if (result != LZMA_STREAM_END) return std::nullopt;
-  return out;
+  if (started != LZMA_OK) return std::nullopt;
+  return drain(s, stream.data() + 9, stream.size() - 9);
 }
 
 Bytes xzCompress(const Bytes& data, const XzOptions& options) {
@@ -210,21 +217,7 @@ std::optional<Bytes> zstdReference(const Bytes& stream, size_t capacity) {
 std::optional<Bytes> xzReference(const Bytes& stream) {
   lzma_stream s = LZMA_STREAM_INIT;
   if (lzma_stream_decoder(&s, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) return std::nullopt;
-  Bytes out;
-  s.next_in = stream.data();
-  s.avail_in = stream.size();
-  uint8_t buffer[65536];
-  lzma_ret result = LZMA_OK;
-  while (result == LZMA_OK) {
-    s.next_out = buffer;
-    s.avail_out = sizeof buffer;
-    result = lzma_code(&s, LZMA_FINISH);
-    out.insert(out.end(), buffer, buffer + (sizeof buffer - s.avail_out));
-    if (out.size() > (size_t{64} << 20)) result = LZMA_DATA_ERROR;
-  }
-  lzma_end(&s);
-  if (result != LZMA_STREAM_END) return std::nullopt;
-  return out;
+  return drain(s, stream.data(), stream.size());
 }
 
 std::optional<Bytes> ppmdCompress(const Bytes& data, const PpmdOptions& options) {
