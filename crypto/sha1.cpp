@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "crypto/hash_blocks.h"
+
 #include "crypto/sha1_paths.h"
 
 namespace extractor {
@@ -73,37 +75,14 @@ void Sha1::reset() {
 }
 
 void Sha1::update(const uint8_t* data, size_t size) {
-  if (size == 0) return;  // data may be null then
   length_ += size;
-  if (used_ > 0) {
-    size_t take = kSha1BlockSize - used_;
-    if (take > size) take = size;
-    std::memcpy(block_ + used_, data, take);
-    used_ += take;
-    data += take;
-    size -= take;
-    if (used_ < kSha1BlockSize) return;
-    sha1Blocks(state_, block_, 1);
-    used_ = 0;
-  }
-  size_t whole = size / kSha1BlockSize;
-  if (whole > 0) sha1Blocks(state_, data, whole);
-  data += whole * kSha1BlockSize;
-  size -= whole * kSha1BlockSize;
-  std::memcpy(block_, data, size);
-  used_ = size;
+  hashUpdate(block_, used_, data, size,
+             [this](const uint8_t* blocks, size_t count) { sha1Blocks(state_, blocks, count); });
 }
 
 void Sha1::finish(uint8_t digest[kSha1DigestSize]) {
-  const uint64_t bits = length_ * 8;
-  uint8_t tail[2 * kSha1BlockSize] = {};
-  std::memcpy(tail, block_, used_);
-  tail[used_] = 0x80;
-  // The bit count takes the last 8 bytes of the block that holds the 0x80,
-  // or of one more block when fewer than 8 bytes are left after it.
-  size_t total = used_ + 1 + 8 <= kSha1BlockSize ? kSha1BlockSize : 2 * kSha1BlockSize;
-  for (int i = 0; i < 8; i++) tail[total - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
-  sha1Blocks(state_, tail, total / kSha1BlockSize);
+  hashFinish(block_, used_, length_,
+             [this](const uint8_t* blocks, size_t count) { sha1Blocks(state_, blocks, count); });
   for (int i = 0; i < 5; i++) {
     for (int j = 0; j < 4; j++) digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (24 - 8 * j));
   }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "crypto/hash_blocks.h"
+
 namespace extractor {
 
 namespace {
@@ -66,37 +68,14 @@ void Sha256::reset() {
 }
 
 void Sha256::update(const uint8_t* data, size_t size) {
-  if (size == 0) return;  // data may be null then
   length_ += size;
-  if (used_ > 0) {
-    size_t take = kSha256BlockSize - used_;
-    if (take > size) take = size;
-    std::memcpy(block_ + used_, data, take);
-    used_ += take;
-    data += take;
-    size -= take;
-    if (used_ < kSha256BlockSize) return;
-    compress(state_, block_, 1);
-    used_ = 0;
-  }
-  const size_t whole = size / kSha256BlockSize;
-  if (whole > 0) compress(state_, data, whole);
-  data += whole * kSha256BlockSize;
-  size -= whole * kSha256BlockSize;
-  std::memcpy(block_, data, size);
-  used_ = size;
+  hashUpdate(block_, used_, data, size,
+             [this](const uint8_t* blocks, size_t count) { compress(state_, blocks, count); });
 }
 
 void Sha256::finish(uint8_t digest[kSha256DigestSize]) {
-  const uint64_t bits = length_ * 8;
-  uint8_t tail[2 * kSha256BlockSize] = {};
-  std::memcpy(tail, block_, used_);
-  tail[used_] = 0x80;
-  // The bit count takes the last 8 bytes of the block that holds the 0x80,
-  // or of one more block when fewer than 8 bytes are left after it.
-  const size_t total = used_ + 1 + 8 <= kSha256BlockSize ? kSha256BlockSize : 2 * kSha256BlockSize;
-  for (int i = 0; i < 8; i++) tail[total - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
-  compress(state_, tail, total / kSha256BlockSize);
+  hashFinish(block_, used_, length_,
+             [this](const uint8_t* blocks, size_t count) { compress(state_, blocks, count); });
   for (int i = 0; i < 8; i++) {
     for (int j = 0; j < 4; j++) digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (24 - 8 * j));
   }
