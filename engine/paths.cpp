@@ -22,35 +22,29 @@ size_t sharedFolders(const std::u16string& path, const std::u16string& made) {
   return shared;
 }
 
-// Creates the levels of path from the one that ends behind from on;
-// stopping at a level that fails when asked. False when a level failed.
-bool makeLevels(const std::u16string& path, size_t from, bool stopAtFailure) {
+// Creates every level of path, passing over those that fail.
+void makeLevels(const std::u16string& path) {
   std::u16string prefix;
-  bool allMade = true;
   for (char16_t c : path) {
     if (isSeparator(c)) {
-      if (prefix.size() >= from && !platform::createFolder(prefix)) {
-        allMade = false;
-        if (stopAtFailure) return false;
-      }
+      platform::createFolder(prefix);
       c = u'\\';
     }
     prefix += c;
   }
-  return allMade;
 }
 
 }  // namespace
 
 bool MakeDirectoriesAfter(const std::u16string& path, const std::u16string& made) {
-  return makeLevels(path, sharedFolders(path, made), true);
+  return platform::createFolders(path, sharedFolders(path, made));
 }
 
 // The levels of a destination begin with names that are no folders to
 // make (a drive, a server, the root), whose creation fails: they are
 // passed over.
 void MakeDirectories(const std::u16string& path) {
-  makeLevels(path, 0, false);
+  makeLevels(path);
 }
 
 std::u16string PrepareDestination(const std::u16string& destination) {

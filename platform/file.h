@@ -52,6 +52,14 @@ bool deleteFile(const std::u16string& path);
 // or there already.
 bool createFolder(const std::u16string& path);
 
+// Creates the folder levels of path ("\" or "/" between them) behind its
+// first `existing` units, which name a folder that is there: each level is
+// made inside the one before it, so a deep path costs one step a level
+// rather than a walk from the root for every level, which takes minutes
+// for a thousand levels. Nothing after the last separator is made. Stops at
+// the first level that cannot be made; true when all are there afterwards.
+bool createFolders(const std::u16string& path, size_t existing);
+
 // What a path names, as far as a user given a wrong one needs to know.
 enum class PathKind { Missing, File, Folder };
 PathKind pathKind(const std::u16string& path);

@@ -137,6 +137,33 @@ bool createFolder(const std::u16string& path) {
   return failed();
 }
 
+bool createFolders(const std::u16string& path, size_t existing) {
+  if (existing == 0 && !path.empty() && (path[0] == u'/' || path[0] == u'\\')) existing = 1;
+  std::string base = nativePath(path.substr(0, existing));
+  int parent = ::open(base.empty() ? "." : base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (parent < 0) return failed();
+  std::string rest = nativePath(path.substr(existing));
+  bool made = true;
+  for (size_t begin = 0, end; made && (end = rest.find('/', begin)) != std::string::npos;
+       begin = end + 1) {
+    if (end == begin) continue;
+    std::string name = rest.substr(begin, end - begin);
+    if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
+      made = failed();
+      break;
+    }
+    int child = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (child < 0) {
+      if (errno == ENOTDIR) errno = EEXIST;  // a file stands where the folder goes
+      made = failed();
+    }
+    ::close(parent);
+    parent = child;
+  }
+  if (parent >= 0) ::close(parent);
+  return made;
+}
+
 PathKind pathKind(const std::u16string& path) {
   struct stat st;
   if (::stat(nativePath(path).c_str(), &st) != 0) {

@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include "platform/win32/extended_path.h"
 #include "platform/win32/failure_code.h"
@@ -139,6 +140,84 @@ bool createFolder(const std::u16string& path) {
   }
   SetLastError(reason);
   return failed();
+}
+
+namespace {
+
+// Levels made inside their parent's handle go through the native call that
+// takes a parent: ntdll is in every process already, so nothing is loaded.
+struct NativeCalls {
+  decltype(&NtCreateFile) createFile = nullptr;
+  decltype(&RtlNtStatusToDosError) statusToError = nullptr;
+  NativeCalls() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (!ntdll) return;
+    createFile = reinterpret_cast<decltype(createFile)>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+    statusToError = reinterpret_cast<decltype(statusToError)>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+  }
+};
+
+bool isSeparator(char16_t c) {
+  return c == u'\\' || c == u'/';
+}
+
+// Makes (or opens) the folder name inside parent; null when it cannot be.
+HANDLE folderInside(const NativeCalls& calls, HANDLE parent, std::u16string& name) {
+  UNICODE_STRING text;
+  text.Buffer = reinterpret_cast<PWSTR>(name.data());
+  text.Length = static_cast<USHORT>(name.size() * sizeof(char16_t));
+  text.MaximumLength = text.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  IO_STATUS_BLOCK io;
+  HANDLE folder = nullptr;
+  NTSTATUS status = calls.createFile(
+      &folder, FILE_TRAVERSE | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN_IF,
+      FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (status >= 0) return folder;
+  // A file stands where the folder goes: said as a full-path call says it.
+  constexpr NTSTATUS kNotAFolder = static_cast<NTSTATUS>(0xC0000103);
+  SetLastError(status == kNotAFolder ? ERROR_ALREADY_EXISTS : calls.statusToError(status));
+  failed();
+  return nullptr;
+}
+
+// One full path a level: where the native call is missing (not NT).
+bool createLevelsOneByOne(const std::u16string& path, size_t existing) {
+  for (size_t i = existing; i < path.size(); i++) {
+    if (isSeparator(path[i]) && i > existing && !createFolder(path.substr(0, i))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool createFolders(const std::u16string& path, size_t existing) {
+  static const NativeCalls calls;
+  if (!calls.createFile || !calls.statusToError || existing == 0) {
+    return createLevelsOneByOne(path, existing);
+  }
+  HANDLE parent = CreateFileW(wide(extendedPath(path.substr(0, existing))), FILE_TRAVERSE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (parent == INVALID_HANDLE_VALUE) return createLevelsOneByOne(path, existing);
+  size_t begin = existing;
+  for (size_t i = existing; parent && i < path.size(); i++) {
+    if (!isSeparator(path[i])) continue;
+    if (i > begin) {
+      std::u16string name = path.substr(begin, i - begin);
+      HANDLE child = folderInside(calls, parent, name);
+      CloseHandle(parent);
+      parent = child;
+    }
+    begin = i + 1;
+  }
+  if (!parent) return false;
+  CloseHandle(parent);
+  return true;
 }
 
 PathKind pathKind(const std::u16string& path) {

@@ -118,5 +118,17 @@ TEST_F(ExtractTest, ErrorsSayWhyATargetCannotBeWritten) {
   }
 }
 
+// Hundreds of levels, past the old 260-character limit: each level is made
+// inside the one before, and an entry that shares most of them with the one
+// before adds only the levels it does not share.
+TEST_F(ExtractTest, HundredsOfFolderLevelsAreMade) {
+  ZipBuilder b;
+  b.entries.push_back(storedEntry(folders(300) + "f", bytesOf("deep")));
+  b.entries.push_back(storedEntry(folders(298) + "b/g", bytesOf("beside")));
+  ASSERT_EQ(extract(b, false), 0);
+  EXPECT_EQ(readBytes(out(folders(300) + "f")), bytesOf("deep"));
+  EXPECT_EQ(readBytes(out(folders(298) + "b/g")), bytesOf("beside"));
+}
+
 }  // namespace
 }  // namespace extractor::test
