@@ -101,6 +101,10 @@ def exit_statuses(cli, check, work):
         z.writestr("blocked/x.txt", b"3")
     later_out = os.path.join(work, "later-out")
     write_files(later_out, {"blocked": b"a file where a folder goes"})
+    # A file that leads to /dev/full stands for a full disk, under Wine too.
+    full_out = os.path.join(work, "full-out")
+    os.makedirs(full_out)
+    os.symlink("/dev/full", os.path.join(full_out, "a.txt"))
     out = lambda name: os.path.join(work, name)
     cases = [
         # what, arguments, status, stderr, file that stays (or None)
@@ -123,6 +127,9 @@ def exit_statuses(cli, check, work):
         ("a size that does not match", [short, out("short-out")], 3,
          said(cli, out("short-out/short.txt"), "Incorrect File Size"),
          out("short-out/short.txt")),
+        ("a full disk", ["--overwrite", plain, full_out], 1,
+         lambda e: e.startswith(said(cli, os.path.join(full_out, "a.txt"), "Disk full")[:-1]),
+         None),
         # The system's reason follows the message, in its own words.
         ("a failure after a warning", [later, later_out], 1,
          lambda e: e.startswith(

@@ -30,8 +30,10 @@ void printLine(std::FILE* stream, std::u16string_view text) {
 }
 
 void printProblem(const std::string& where, std::u16string_view text, const std::string& reason) {
-  std::string line = "extractor-cli: " + where + ": " + encodeUtf8(text);
-  if (!reason.empty()) line += ": " + reason;
+  std::string message = encodeUtf8(text);
+  std::string line = "extractor-cli: " + where + ": " + message;
+  // Wine words a full disk as the message does: once is enough.
+  if (!reason.empty() && reason != message) line += ": " + reason;
   line += '\n';
   std::fputs(line.c_str(), stderr);
 }
