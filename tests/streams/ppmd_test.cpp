@@ -122,7 +122,7 @@ TEST_F(Ppmd, CutStreamsNeverGiveWrongOutput) {
   const Bytes data = noisyBytes(20000, 9);
   const Bytes stream = compressed(data, {6, 1, 0});
   PpmdDecoder decoder;
-  for (size_t cut = 0; cut < stream.size(); cut += cut < 4096 ? 1 : 997) {
+  for (size_t cut = 0; cut < stream.size(); cut = nextCut(cut)) {
     Decoded got =
         decodePpmd(decoder, Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)),
                    data.size(), cut % 2 ? 1500 : 0, 1 << 16);
