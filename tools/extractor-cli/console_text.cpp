@@ -49,4 +49,12 @@ std::string targetPath(const std::string& destination, const ZipEntry& entry) {
   return path + name;
 }
 
+std::string summaryLine(uint64_t files, uint64_t bytes, double seconds) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%llu file%s, %.1f MB in %.1f s",
+                static_cast<unsigned long long>(files), files == 1 ? "" : "s", bytes / 1e6,
+                seconds);
+  return text;
+}
+
 }  // namespace extractor::cli

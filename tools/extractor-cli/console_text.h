@@ -2,6 +2,7 @@
 // program's name and the file it concerns.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -22,5 +23,8 @@ void printProblem(const std::string& where, std::u16string_view text,
 // them: UTF-8, this system's separator), its name mended as the
 // extraction mends it.
 std::string targetPath(const std::string& destination, const ZipEntry& entry);
+
+// "12 files, 3.4 MB in 0.5 s"
+std::string summaryLine(uint64_t files, uint64_t bytes, double seconds);
 
 }  // namespace extractor::cli

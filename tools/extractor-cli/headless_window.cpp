@@ -24,7 +24,7 @@ bool isFileEntry(const ZipEntry& entry) {
 void HeadlessWindow::startProgress(const Zip& zip, bool shown) {
   totalFiles_ = 0;
   for (const ZipEntry& entry : zip.entries) totalFiles_ += isFileEntry(entry) ? 1 : 0;
-  progress_ = Progress(shown, totalFiles_, zip.bytesTotal);
+  progress_ = tools::ProgressLine(shown, totalFiles_, zip.bytesTotal, kRedraw);
 }
 
 void HeadlessWindow::Refresh(Zip& zip) {
@@ -41,7 +41,7 @@ void HeadlessWindow::Refresh(Zip& zip) {
 }
 
 void HeadlessWindow::ShowPasswordDialog(Zip& zip) {
-  progress_.pause();
+  progress_.end();
   std::optional<std::u16string> answer;
   if (!answered_) answer = password_ ? password_ : promptForPassword();
   answered_ = true;
@@ -54,7 +54,7 @@ void HeadlessWindow::ShowPasswordDialog(Zip& zip) {
 
 void HeadlessWindow::ShowWarningsDialog(Zip& zip) {
   Refresh(zip);
-  progress_.pause();
+  progress_.end();
   printWarnings(zip);
 }
 

@@ -5,23 +5,26 @@
 // to stderr, each after the path of its file.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
 #include "engine/window.h"
-#include "progress.h"
+#include "tools/common/progress_line.h"
 
 namespace extractor::cli {
 
 class HeadlessWindow : public Window {
  public:
+  static constexpr std::chrono::milliseconds kRedraw{250};
+
   HeadlessWindow(std::optional<std::u16string> password, std::string destination)
       : password_(std::move(password)), destination_(std::move(destination)) {}
 
   // Before the run: the totals the progress line counts towards.
   void startProgress(const Zip& zip, bool shown);
   // Ends the progress line, so that messages start on their own line.
-  void endProgress() { progress_.pause(); }
+  void endProgress() { progress_.end(); }
 
   void Refresh(Zip& zip) override;
   void PumpMessages(Zip&) override {}
@@ -44,7 +47,7 @@ class HeadlessWindow : public Window {
   std::optional<std::u16string> password_;
   bool answered_ = false;
   std::string destination_;
-  Progress progress_{false, 0, 0};
+  tools::ProgressLine progress_{false, 0, 0, kRedraw};
   // File entries up to the one the run visits.
   size_t counted_ = 0;
   uint64_t files_ = 0;

@@ -1,30 +1,39 @@
-// A progress line on the terminal, redrawn in place, for runs that take
-// longer than a moment.
+// The packer's progress line: bytes as the workers hand them to the
+// archive, files as their entries are written.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 
+#include "tools/common/progress_line.h"
+
 namespace extractor::pack {
 
 class Progress {
  public:
-  Progress(bool shown, uint64_t totalFiles, uint64_t totalBytes);
-  ~Progress();
+  Progress(bool shown, uint64_t totalFiles, uint64_t totalBytes)
+      : line_(shown, totalFiles, totalBytes, std::chrono::milliseconds(100)) {}
+  ~Progress() { end(); }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
 
-  void addBytes(uint64_t bytes);
-  void fileDone();
-  // Ends the line, if one was drawn.
-  void end();
+  void addBytes(uint64_t bytes) {
+    bytes_ += bytes;
+    line_.update(files_, bytes_);
+  }
+  void fileDone() {
+    files_++;
+    line_.update(files_, bytes_);
+  }
+  // Ends the line, if one was drawn, with the final figures.
+  void end() {
+    line_.update(files_, bytes_, true);
+    line_.end();
+  }
 
  private:
-  void draw(bool force);
-
-  bool shown_;
-  bool drawn_ = false;
-  uint64_t totalFiles_, totalBytes_;
+  tools::ProgressLine line_;
   uint64_t files_ = 0, bytes_ = 0;
-  std::chrono::steady_clock::time_point start_, last_;
 };
 
 }  // namespace extractor::pack

@@ -1,25 +1,25 @@
-#include "progress.h"
+#include "tools/common/progress_line.h"
 
 #include <cstdio>
 
-namespace extractor::cli {
+namespace extractor::tools {
 namespace {
 
 // A run shorter than this shows no line at all.
 constexpr auto kFirstDraw = std::chrono::milliseconds(500);
-constexpr auto kRedraw = std::chrono::milliseconds(250);
 
 }  // namespace
 
-Progress::Progress(bool shown, uint64_t totalFiles, uint64_t totalBytes)
-    : shown_(shown), totalFiles_(totalFiles), totalBytes_(totalBytes) {
+ProgressLine::ProgressLine(bool shown, uint64_t totalFiles, uint64_t totalBytes,
+                           std::chrono::milliseconds redraw)
+    : shown_(shown), totalFiles_(totalFiles), totalBytes_(totalBytes), redraw_(redraw) {
   start_ = last_ = std::chrono::steady_clock::now();
 }
 
-void Progress::update(uint64_t files, uint64_t bytes) {
+void ProgressLine::update(uint64_t files, uint64_t bytes, bool force) {
   if (!shown_) return;
   auto now = std::chrono::steady_clock::now();
-  if (now - start_ < kFirstDraw || now - last_ < kRedraw) return;
+  if (!(force && drawn_) && (now - start_ < kFirstDraw || now - last_ < redraw_)) return;
   last_ = now;
   unsigned percent = totalBytes_ ? static_cast<unsigned>(bytes * 100 / totalBytes_) : 100;
   std::fprintf(stderr, "\r%llu/%llu files, %.1f/%.1f MB, %u%%   ",
@@ -29,22 +29,14 @@ void Progress::update(uint64_t files, uint64_t bytes) {
   drawn_ = true;
 }
 
-void Progress::pause() {
+void ProgressLine::end() {
   if (!drawn_) return;
   std::fputs("\n", stderr);
   drawn_ = false;
 }
 
-double Progress::seconds() const {
+double ProgressLine::seconds() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-std::string summaryLine(uint64_t files, uint64_t bytes, double seconds) {
-  char text[96];
-  std::snprintf(text, sizeof text, "%llu file%s, %.1f MB in %.1f s",
-                static_cast<unsigned long long>(files), files == 1 ? "" : "s", bytes / 1e6,
-                seconds);
-  return text;
-}
-
-}  // namespace extractor::cli
+}  // namespace extractor::tools
