@@ -200,7 +200,10 @@ bool createFolders(const std::u16string& path, size_t existing) {
   if (!calls.createFile || !calls.statusToError || existing == 0) {
     return createLevelsOneByOne(path, existing);
   }
-  HANDLE parent = CreateFileW(wide(extendedPath(path.substr(0, existing))), FILE_TRAVERSE,
+  // The folder without its last separator, but a drive's root with it.
+  std::u16string base = path.substr(0, existing);
+  if (base.size() > 1 && isSeparator(base.back()) && base[base.size() - 2] != u':') base.pop_back();
+  HANDLE parent = CreateFileW(wide(extendedPath(base)), FILE_TRAVERSE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (parent == INVALID_HANDLE_VALUE) return createLevelsOneByOne(path, existing);
