@@ -1,0 +1,66 @@
+// One decode of one corpus file's Zstandard stream, ours or libzstd's, for
+// counting instructions under callgrind (repeatable on a busy machine):
+//   valgrind --tool=callgrind --toggle-collect='*decodeOnce*'
+//     zstd_callgrind [MiB] [text|binaries|include-tar|repetitive|random] [ours|lib]
+#include <zstd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "corpus.h"
+#include "reference_codecs.h"
+#include "zstd/zstd.h"
+
+namespace {
+
+constexpr uint32_t kArea = 1 << 20;  // the pipeline's output area, as streams_bench
+
+__attribute__((noinline)) size_t decodeOnce(bool ours, const std::vector<uint8_t>& stream,
+                                            size_t size, uint8_t* area) {
+  size_t total = 0;
+  if (ours) {
+    extractor::ZstdDecoder d;
+    d.reset({size, 0});
+    uint32_t inPos = 0;
+    for (;;) {
+      uint32_t outPos = 0;
+      if (extractor::decodeFailed(d.step(stream.data(), static_cast<uint32_t>(stream.size()), true,
+                                         inPos, area, kArea, outPos))) {
+        return 0;
+      }
+      total += outPos;
+      if (outPos == 0) break;
+    }
+    return d.finished() ? total : 0;
+  }
+  ZSTD_DCtx* dctx = ZSTD_createDCtx();
+  ZSTD_inBuffer in{stream.data(), stream.size(), 0};
+  size_t left = 1;
+  while (left != 0) {
+    ZSTD_outBuffer out{area, kArea, 0};
+    left = ZSTD_decompressStream(dctx, &out, &in);
+    if (ZSTD_isError(left) || (out.pos == 0 && in.pos == in.size && left != 0)) break;
+    total += out.pos;
+  }
+  ZSTD_freeDCtx(dctx);
+  return left == 0 ? total : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 4;
+  const std::string name = argc > 2 ? argv[2] : "text";
+  const bool ours = argc <= 3 || std::string(argv[3]) == "ours";
+  std::vector<uint8_t> area(kArea);
+  for (const CorpusFile& file : makeCorpus(mib << 20)) {
+    if (file.name != name) continue;
+    const auto stream = extractor::testing::zstdCompress(file.data, {3, true});
+    const size_t made = decodeOnce(ours, stream, file.data.size(), area.data());
+    std::printf("%s %s: %zu of %zu bytes\n", ours ? "ours" : "lib", name.c_str(), made,
+                file.data.size());
+    return made == file.data.size() ? 0 : 1;
+  }
+  return 1;
+}
