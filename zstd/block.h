@@ -28,10 +28,12 @@ struct SeqCell {
 
 constexpr unsigned kMaxSeqLog = 9;
 
+// The cells sit in the table itself, the predefined ones copied in: the
+// sequence loop reaches all three from one pointer.
 struct SeqTable {
-  const SeqCell* cells = nullptr;  // none yet in this frame
+  bool ready = false;  // none yet in this frame
   unsigned log = 0;
-  SeqCell own[1u << kMaxSeqLog];
+  SeqCell cells[1u << kMaxSeqLog];
 };
 
 // Where a block's output goes: from `out` up to `limit` (with kCopySlack

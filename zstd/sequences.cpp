@@ -80,60 +80,11 @@ inline void copyMatch(uint8_t* to, size_t distance, size_t size) {
   if (size > 16) copyRepeating(to, 16, size, kStride16[distance]);
 }
 
-struct Sequence {
-  uint32_t literalLength;
-  uint32_t matchLength;
-  uint32_t offset;
-};
-
-// The three FSE states over the backward stream, and the recent offsets.
-struct SequenceReader {
-  BackBits bits;
-  const SeqCell* llCells;
-  const SeqCell* ofCells;
-  const SeqCell* mlCells;
-  unsigned ll, of, ml;
-  uint32_t r0, r1, r2;  // the recent offsets, latest first
-
-  // Reads sequence `left` from the end; the last updates no states.
-  Sequence next(uint32_t left) {
-    bits.reload();
-    const SeqCell l = llCells[ll];
-    const SeqCell o = ofCells[of];
-    const SeqCell m = mlCells[ml];
-    // A reload leaves 57 bits or more: offset, match and literal length
-    // extras take up to 63, the three state updates 26.
-    Sequence s;
-    uint32_t offset = o.value + static_cast<uint32_t>(bits.read(o.extraBits));
-    s.matchLength = m.value + static_cast<uint32_t>(bits.read(m.extraBits));
-    if (o.extraBits + m.extraBits + l.extraBits > 31) bits.reload();
-    s.literalLength = l.value + static_cast<uint32_t>(bits.read(l.extraBits));
-    if (offset > 3) {
-      offset -= 3;
-      r2 = r1;
-      r1 = r0;
-      r0 = offset;
-    } else {
-      // Recent offsets 1..3; after no literals, 2, 3 and the first less one.
-      const unsigned index = offset - 1 + (s.literalLength == 0);
-      if (index == 0) {
-        offset = r0;
-      } else {
-        offset = index == 1 ? r1 : index == 2 ? r2 : r0 - 1;
-        if (index > 1) r2 = r1;
-        r1 = r0;
-        r0 = offset;
-      }
-    }
-    s.offset = offset;
-    if (left > 1) {
-      ll = l.base + static_cast<unsigned>(bits.read(l.bits));
-      ml = m.base + static_cast<unsigned>(bits.read(m.bits));
-      of = o.base + static_cast<unsigned>(bits.read(o.bits));
-    }
-    return s;
-  }
-};
+// The bits one sequence takes at most: offset, match and literal length
+// extras (31 + 16 + 16), then the three state updates (9 + 8 + 9). A
+// reload between the extras and the updates keeps each part within the 57
+// bits a reload leaves.
+constexpr unsigned kSequenceBits = 89;
 
 }  // namespace
 
@@ -142,41 +93,72 @@ DecodeStatus BlockDecoder::decodeSequences(const uint8_t* p, const uint8_t* end,
   const uint8_t* lit = literals_;
   const uint8_t* const litEnd = literals_ + literalCount_;
   uint8_t* op = to.out;
-  uint8_t* const limit = to.limit;
-  const uint8_t* const history = to.history;
   if (count > 0) {
-    SequenceReader r;
-    if (!r.bits.init(p, static_cast<size_t>(end - p))) return DecodeStatus::kDamaged;
-    r.llCells = tables_[kLiteralLengths].cells;
-    r.ofCells = tables_[kOffsets].cells;
-    r.mlCells = tables_[kMatchLengths].cells;
-    r.ll = static_cast<unsigned>(r.bits.read(tables_[kLiteralLengths].log));
-    r.of = static_cast<unsigned>(r.bits.read(tables_[kOffsets].log));
-    r.ml = static_cast<unsigned>(r.bits.read(tables_[kMatchLengths].log));
-    r.r0 = recent_[0], r.r1 = recent_[1], r.r2 = recent_[2];
-    for (; count > 0; --count) {
-      const Sequence sq = r.next(count);
-      if (sq.literalLength > static_cast<size_t>(litEnd - lit) ||
-          size_t{sq.literalLength} + sq.matchLength > static_cast<size_t>(limit - op)) {
+    uint8_t* const limit = to.limit;
+    const uint8_t* const history = to.history;
+    BackBits bits;
+    if (!bits.init(p, static_cast<size_t>(end - p))) return DecodeStatus::kDamaged;
+    unsigned ll = static_cast<unsigned>(bits.read(tables_[kLiteralLengths].log));
+    unsigned of = static_cast<unsigned>(bits.read(tables_[kOffsets].log));
+    unsigned ml = static_cast<unsigned>(bits.read(tables_[kMatchLengths].log));
+    uint32_t r0 = recent_[0], r1 = recent_[1], r2 = recent_[2];  // latest first
+    for (;;) {
+      bits.reload();
+      const SeqCell& o = tables_[kOffsets].cells[of];
+      const SeqCell& m = tables_[kMatchLengths].cells[ml];
+      const SeqCell& l = tables_[kLiteralLengths].cells[ll];
+      uint32_t offset = o.value + static_cast<uint32_t>(bits.read(o.extraBits));
+      const uint32_t matchLength = m.value + static_cast<uint32_t>(bits.read(m.extraBits));
+      if (o.extraBits + m.extraBits + l.extraBits > 31) bits.reload();
+      const uint32_t literalLength = l.value + static_cast<uint32_t>(bits.read(l.extraBits));
+      // The states move on before the copies, which then need no cell.
+      const bool last = --count == 0;
+      if (!last) {
+        ll = l.base + static_cast<unsigned>(bits.read(l.bits));
+        ml = m.base + static_cast<unsigned>(bits.read(m.bits));
+        of = o.base + static_cast<unsigned>(bits.read(o.bits));
+      }
+      if (offset > 3) {
+        r2 = r1;
+        r1 = r0;
+        r0 = offset -= 3;
+      } else {
+        // Recent offsets 1..3; after no literals, 2, 3 and the first less one.
+        const unsigned index = offset - 1 + (literalLength == 0);
+        if (index == 0) {
+          offset = r0;
+        } else {
+          offset = index == 1 ? r1 : index == 2 ? r2 : r0 - 1;
+          if (index > 1) r2 = r1;
+          r1 = r0;
+          r0 = offset;
+        }
+      }
+      // Lengths run to 2^17 and more: none of these sums wraps.
+      if (literalLength > static_cast<size_t>(litEnd - lit) ||
+          literalLength + matchLength > static_cast<size_t>(limit - op)) {
         return DecodeStatus::kDamaged;
       }
-      wideCopy(op, lit, sq.literalLength);
-      op += sq.literalLength;
-      lit += sq.literalLength;
-      if (sq.offset == 0 || sq.offset > static_cast<size_t>(op - history)) {
+      copy16(op, lit);
+      if (literalLength > 16) wideCopy(op + 16, lit + 16, literalLength - 16);
+      op += literalLength;
+      lit += literalLength;
+      // An offset of 0 (from the first recent one less one) wraps to fail.
+      if (size_t{offset} - 1 >= static_cast<size_t>(op - history)) {
         // Reaching before the frame's start needs a dictionary.
-        return sq.offset != 0 && to.historyIsFrameStart ? DecodeStatus::kUnsupported
-                                                        : DecodeStatus::kDamaged;
+        return offset != 0 && to.historyIsFrameStart ? DecodeStatus::kUnsupported
+                                                     : DecodeStatus::kDamaged;
       }
-      copyMatch(op, sq.offset, sq.matchLength);
-      op += sq.matchLength;
+      copyMatch(op, offset, matchLength);
+      op += matchLength;
+      if (last) break;
     }
-    recent_[0] = r.r0, recent_[1] = r.r1, recent_[2] = r.r2;
-    r.bits.reload();
-    if (!r.bits.exhausted()) return DecodeStatus::kDamaged;
+    recent_[0] = r0, recent_[1] = r1, recent_[2] = r2;
+    bits.reload();
+    if (!bits.exhausted()) return DecodeStatus::kDamaged;
   }
   const size_t rest = static_cast<size_t>(litEnd - lit);
-  if (rest > static_cast<size_t>(limit - op)) return DecodeStatus::kDamaged;
+  if (rest > static_cast<size_t>(to.limit - op)) return DecodeStatus::kDamaged;
   std::memcpy(op, lit, rest);
   to.out = op + rest;
   return DecodeStatus::kDone;
