@@ -65,26 +65,29 @@ bool buildTable(uint8_t* weights, size_t n, HuffmanTable& table) {
     if (weights[i]) start[weights[i] + 1] += 1u << (weights[i] - 1);
   }
   for (unsigned w = 2; w <= maxBits + 1; ++w) start[w] += start[w - 1];
+  // Each cell at maxBits spreads over 2^(kMaxHuffmanBits - maxBits).
+  const unsigned spread = kMaxHuffmanBits - maxBits;
   for (size_t s = 0; s < n; ++s) {
     const unsigned w = weights[s];
     if (w == 0) continue;
     const uint16_t cell = static_cast<uint16_t>(s | (maxBits + 1 - w) << 8);
-    for (uint32_t i = 0; i < 1u << (w - 1); ++i) table.cells[start[w]++] = cell;
+    uint16_t* const to = table.cells + (start[w] << spread);
+    const uint32_t count = 1u << (w - 1 + spread);
+    start[w] += 1u << (w - 1);
+    for (uint32_t i = 0; i < count; ++i) to[i] = cell;
   }
-  table.maxBits = maxBits;
   return true;
 }
 
-// The table's cells and the shift that leaves the top maxBits bits, held
-// apart from the table: stores of symbols could otherwise be its writes.
+// The table's cells held apart from the table: stores of symbols could
+// otherwise be its writes.
 struct Lookup {
   const uint16_t* cells;
-  unsigned shift;
-  explicit Lookup(const HuffmanTable& t) : cells(t.cells), shift(64 - t.maxBits) {}
+  explicit Lookup(const HuffmanTable& t) : cells(t.cells) {}
 
   // After a fast reload, fewer than 64 bits are used: no mask needed.
   void decode(BackBits& bits, uint8_t*& out) const {
-    const uint16_t cell = cells[(bits.word << bits.used) >> shift];
+    const unsigned cell = cells[(bits.word << bits.used) >> (64 - kMaxHuffmanBits)];
     *out++ = static_cast<uint8_t>(cell);
     bits.used += cell >> 8;
   }
@@ -98,7 +101,7 @@ inline size_t fastRounds(const BackBits& bits) {
 }
 
 inline void decodeOne(const HuffmanTable& t, BackBits& bits, uint8_t*& out) {
-  const uint16_t cell = t.cells[bits.peekTop(t.maxBits)];
+  const unsigned cell = t.cells[bits.peekTop(kMaxHuffmanBits)];
   *out++ = static_cast<uint8_t>(cell);
   bits.used += cell >> 8;
 }
