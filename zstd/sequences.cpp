@@ -80,11 +80,53 @@ inline void copyMatch(uint8_t* to, size_t distance, size_t size) {
   if (size > 16) copyRepeating(to, 16, size, kStride16[distance]);
 }
 
-// The bits one sequence takes at most: offset, match and literal length
-// extras (31 + 16 + 16), then the three state updates (9 + 8 + 9). A
-// reload between the extras and the updates keeps each part within the 57
-// bits a reload leaves.
-constexpr unsigned kSequenceBits = 89;
+// The sequences' reader of the backward stream. It counts the bits left
+// at the low end of its word rather than those taken from the top: a field
+// is then the word shifted right by that count and masked, one shift
+// instead of two, with the count's update feeding the shift.
+struct SequenceBits {
+  const uint8_t* start;
+  const uint8_t* fastStart;  // from here on a reload needs no checks
+  const uint8_t* ptr;
+  uint64_t word;
+  unsigned left;  // wraps around below 0 once the stream is overrun
+
+  static constexpr uint32_t kMask[32] = {
+      0,        1,         3,         7,         0xF,       0x1F,       0x3F,       0x7F,
+      0xFF,     0x1FF,     0x3FF,     0x7FF,     0xFFF,     0x1FFF,     0x3FFF,     0x7FFF,
+      0xFFFF,   0x1FFFF,   0x3FFFF,   0x7FFFF,   0xFFFFF,   0x1FFFFF,   0x3FFFFF,   0x7FFFFF,
+      0xFFFFFF, 0x1FFFFFF, 0x3FFFFFF, 0x7FFFFFF, 0xFFFFFFF, 0x1FFFFFFF, 0x3FFFFFFF, 0x7FFFFFFF};
+
+  // Takes over from `b`, started on a stream of `size` bytes.
+  SequenceBits(const BackBits& b, size_t size)
+      : start(b.start),
+        fastStart(b.start + std::min<size_t>(size, 8)),
+        ptr(b.ptr),
+        word(b.word),
+        left(64 - b.used) {}
+
+  // n <= 31 bits; the caller keeps them within what a reload leaves.
+  uint32_t read(unsigned n) {
+    left -= n;
+    return static_cast<uint32_t>(word >> (left & 63)) & kMask[n];
+  }
+
+  // At least 57 bits left after, or as many as the stream has.
+  void reload() {
+    const unsigned used = 64 - left;  // above 64 once overrun
+    size_t back = used >> 3;
+    if (ptr < fastStart) {
+      if (ptr == start || used > 64) return;
+      back = std::min(back, static_cast<size_t>(ptr - start));
+    }
+    ptr -= back;
+    left += static_cast<unsigned>(back) * 8;
+    word = load64(ptr);
+  }
+
+  // Every bit taken, none invented.
+  bool exhausted() const { return ptr == start && left == 0; }
+};
 
 }  // namespace
 
@@ -96,27 +138,30 @@ DecodeStatus BlockDecoder::decodeSequences(const uint8_t* p, const uint8_t* end,
   if (count > 0) {
     uint8_t* const limit = to.limit;
     const uint8_t* const history = to.history;
-    BackBits bits;
-    if (!bits.init(p, static_cast<size_t>(end - p))) return DecodeStatus::kDamaged;
-    unsigned ll = static_cast<unsigned>(bits.read(tables_[kLiteralLengths].log));
-    unsigned of = static_cast<unsigned>(bits.read(tables_[kOffsets].log));
-    unsigned ml = static_cast<unsigned>(bits.read(tables_[kMatchLengths].log));
+    BackBits first;
+    if (!first.init(p, static_cast<size_t>(end - p))) return DecodeStatus::kDamaged;
+    unsigned ll = static_cast<unsigned>(first.read(tables_[kLiteralLengths].log));
+    unsigned of = static_cast<unsigned>(first.read(tables_[kOffsets].log));
+    unsigned ml = static_cast<unsigned>(first.read(tables_[kMatchLengths].log));
+    SequenceBits bits(first, static_cast<size_t>(end - p));
     uint32_t r0 = recent_[0], r1 = recent_[1], r2 = recent_[2];  // latest first
     for (;;) {
       bits.reload();
       const SeqCell& o = tables_[kOffsets].cells[of];
       const SeqCell& m = tables_[kMatchLengths].cells[ml];
       const SeqCell& l = tables_[kLiteralLengths].cells[ll];
-      uint32_t offset = o.value + static_cast<uint32_t>(bits.read(o.extraBits));
-      const uint32_t matchLength = m.value + static_cast<uint32_t>(bits.read(m.extraBits));
+      // A reload leaves 57 bits or more: the offset, match and literal
+      // length extras take up to 63, the three state updates 26.
+      uint32_t offset = o.value + bits.read(o.extraBits);
+      const uint32_t matchLength = m.value + bits.read(m.extraBits);
       if (o.extraBits + m.extraBits + l.extraBits > 31) bits.reload();
-      const uint32_t literalLength = l.value + static_cast<uint32_t>(bits.read(l.extraBits));
+      const uint32_t literalLength = l.value + bits.read(l.extraBits);
       // The states move on before the copies, which then need no cell.
       const bool last = --count == 0;
       if (!last) {
-        ll = l.base + static_cast<unsigned>(bits.read(l.bits));
-        ml = m.base + static_cast<unsigned>(bits.read(m.bits));
-        of = o.base + static_cast<unsigned>(bits.read(o.bits));
+        ll = l.base + bits.read(l.bits);
+        ml = m.base + bits.read(m.bits);
+        of = o.base + bits.read(o.bits);
       }
       if (offset > 3) {
         r2 = r1;
