@@ -1,8 +1,9 @@
 // One decode of one corpus file's Zstandard stream, ours or libzstd's, for
 // counting instructions under callgrind (repeatable on a busy machine):
 //   valgrind --tool=callgrind --toggle-collect='*decodeOnce*'
-//     zstd_callgrind [MiB] [text|binaries|include-tar|repetitive|random] [ours|lib] [times]
-// (more times, for a sampling profiler; then the fastest one is printed)
+//     zstd_callgrind [MiB] [text|binaries|include-tar|repetitive|random] [ours|lib|both] [times]
+// (more times, for a sampling profiler; "both" takes turns and prints the
+// fastest of each)
 #include <zstd.h>
 
 #include <algorithm>
@@ -55,24 +56,32 @@ __attribute__((noinline)) size_t decodeOnce(bool ours, const std::vector<uint8_t
 int main(int argc, char** argv) {
   const size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 4;
   const std::string name = argc > 2 ? argv[2] : "text";
-  const bool ours = argc <= 3 || std::string(argv[3]) == "ours";
+  const std::string who = argc > 3 ? argv[3] : "ours";
   const int times = argc > 4 ? std::atoi(argv[4]) : 1;
   std::vector<uint8_t> area(kArea);
   for (const CorpusFile& file : makeCorpus(mib << 20)) {
     if (file.name != name) continue;
     const auto stream = extractor::testing::zstdCompress(file.data, {3, true});
-    size_t made = 0;
-    double best = 1e30;
-    for (int i = 0; i < times; ++i) {
-      const auto t0 = std::chrono::steady_clock::now();
-      made = decodeOnce(ours, stream, file.data.size(), area.data());
-      best = std::min(best,
-                      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    const size_t size = file.data.size();
+    if (who == "both") {
+      // Taking turns, the fastest of each: lib time / our time.
+      double best[2] = {1e30, 1e30};
+      for (int i = 0; i < times; ++i) {
+        for (int d = 0; d < 2; ++d) {
+          const auto t0 = std::chrono::steady_clock::now();
+          if (decodeOnce(d == 0, stream, size, area.data()) != size) return 1;
+          const std::chrono::duration<double> t = std::chrono::steady_clock::now() - t0;
+          best[d] = std::min(best[d], t.count());
+        }
+      }
+      std::printf("%-12s ours %8.3f ms lib %8.3f ms  lib/ours %.3f\n", name.c_str(), best[0] * 1e3,
+                  best[1] * 1e3, best[1] / best[0]);
+      return 0;
     }
-    if (times > 1) std::printf("fastest %.3f ms\n", best * 1e3);
-    std::printf("%s %s: %zu of %zu bytes\n", ours ? "ours" : "lib", name.c_str(), made,
-                file.data.size());
-    return made == file.data.size() ? 0 : 1;
+    size_t made = 0;
+    for (int i = 0; i < times; ++i) made = decodeOnce(who == "ours", stream, size, area.data());
+    std::printf("%s %s: %zu of %zu bytes\n", who.c_str(), name.c_str(), made, size);
+    return made == size ? 0 : 1;
   }
   return 1;
 }
