@@ -154,6 +154,40 @@ bool decodeHuffman1(const HuffmanTable& t, const uint8_t* src, size_t size, uint
   return decodeTail(t, bits, out, end);
 }
 
+namespace {
+
+// The four streams' fast rounds keep, per stream, only the bit position
+// (from `src`) below which its unread bits lie and a word whose top bit is
+// the next unread one: a symbol shifts the word by its length, and the
+// streams share one output pointer, so that the state of all four fits in
+// registers.
+struct FourStreams {
+  const uint8_t* src;
+  uint64_t word[4];
+  size_t pos[4];
+
+  // The word holding the bits below pos[i] at its top; the 8 bytes below
+  // (pos[i] + 7) / 8 lie within the stream.
+  void reload(int i) {
+    const size_t byteEnd = (pos[i] + 7) >> 3;
+    word[i] = load64(src + byteEnd - 8) << ((0 - pos[i]) & 7);
+  }
+  void decode(const uint16_t* cells, int i, uint8_t* to) {
+    const unsigned cell = cells[word[i] >> (64 - kMaxHuffmanBits)];
+    *to = static_cast<uint8_t>(cell);
+    word[i] <<= cell >> 8;
+    pos[i] -= cell >> 8;
+  }
+  // Rounds of 5 symbols (55 bits at most, 7 bytes back) whose reloads stay
+  // within stream i, which starts at src + begin.
+  size_t rounds(int i, size_t begin) const {
+    const size_t byteEnd = (pos[i] + 7) >> 3;
+    return byteEnd < begin + 8 ? 0 : (byteEnd - begin - 8) / 7 + 1;
+  }
+};
+
+}  // namespace
+
 bool decodeHuffman4(const HuffmanTable& t, const uint8_t* src, size_t size, uint8_t* out,
                     size_t count) {
   if (size < 10) return false;
@@ -164,33 +198,51 @@ bool decodeHuffman4(const HuffmanTable& t, const uint8_t* src, size_t size, uint
   const size_t segment = (count + 3) / 4;
   if (3 * segment > count) return false;
   BackBits b[4];
-  uint8_t* op[4];
-  uint8_t* end[4];
-  const uint8_t* p = src + 6;
+  size_t begin[4];
+  FourStreams f;
+  f.src = src;
   for (int i = 0; i < 4; ++i) {
-    if (!b[i].init(p, sizes[i])) return false;
-    p += sizes[i];
-    op[i] = out + segment * i;
-    end[i] = i < 3 ? op[i] + segment : out + count;
+    begin[i] = i == 0 ? 6 : begin[i - 1] + sizes[i - 1];
+    if (!b[i].init(src + begin[i], sizes[i])) return false;
+    // Also right for a stream shorter than a word, whose missing top bytes
+    // count as used.
+    f.pos[i] = static_cast<size_t>(b[i].ptr - src) * 8 + 64 - b[i].used;
   }
   // The last segment is the shortest: while it has room, all have.
-  const Lookup lookup(t);
+  size_t done = 0;
+  const size_t last = count - 3 * segment;
   for (;;) {
-    size_t rounds = static_cast<size_t>(end[3] - op[3]) / 5;
-    for (int i = 0; i < 4; ++i) rounds = std::min(rounds, fastRounds(b[i]));
+    size_t rounds = (last - done) / 5;
+    for (int i = 0; i < 4; ++i) rounds = std::min(rounds, f.rounds(i, begin[i]));
     if (rounds == 0) break;
-    for (; rounds > 0; --rounds) {
-      for (int i = 0; i < 4; ++i) b[i].reloadFast();
+    uint8_t* op = out + done;
+    done += 5 * rounds;
+    for (; rounds > 0; --rounds, op += 5) {
+      for (int i = 0; i < 4; ++i) f.reload(i);
       for (int k = 0; k < 5; ++k) {
-        lookup.decode(b[0], op[0]);
-        lookup.decode(b[1], op[1]);
-        lookup.decode(b[2], op[2]);
-        lookup.decode(b[3], op[3]);
+        f.decode(t.cells, 0, op + k);
+        f.decode(t.cells, 1, op + segment + k);
+        f.decode(t.cells, 2, op + 2 * segment + k);
+        f.decode(t.cells, 3, op + 3 * segment + k);
       }
     }
   }
   for (int i = 0; i < 4; ++i) {
-    if (!decodeTail(t, b[i], op[i], end[i])) return false;
+    if (done > 0) {
+      // Back to the reader's form, as a reload leaves it.
+      const size_t byteEnd = (f.pos[i] + 7) >> 3;
+      if (byteEnd >= begin[i] + 8) {
+        b[i].ptr = src + byteEnd - 8;
+        b[i].used = (0 - static_cast<unsigned>(f.pos[i])) & 7;
+      } else {
+        b[i].ptr = src + begin[i];
+        b[i].used = static_cast<unsigned>(64 - (f.pos[i] - 8 * begin[i]));
+      }
+      b[i].word = load64(b[i].ptr);
+    }
+    uint8_t* const from = out + segment * i + done;
+    uint8_t* const end = i < 3 ? out + segment * (i + 1) : out + count;
+    if (!decodeTail(t, b[i], from, end)) return false;
   }
   return true;
 }
