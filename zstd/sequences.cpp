@@ -184,8 +184,11 @@ DecodeStatus BlockDecoder::decodeSequences(const uint8_t* p, const uint8_t* end,
           literalLength + matchLength > static_cast<size_t>(limit - op)) {
         return DecodeStatus::kDamaged;
       }
+      // Most literal runs fit two pieces: the branch past them is rarely
+      // taken, so rarely guessed wrong.
       copy16(op, lit);
-      if (literalLength > 16) wideCopy(op + 16, lit + 16, literalLength - 16);
+      copy16(op + 16, lit + 16);
+      if (literalLength > 32) wideCopy(op + 32, lit + 32, literalLength - 32);
       op += literalLength;
       lit += literalLength;
       // An offset of 0 (from the first recent one less one) wraps to fail.
