@@ -13,8 +13,9 @@
 namespace extractor::zstd {
 
 constexpr size_t kBlockMax = 128 << 10;
-// Bytes an output area must have writable past its limit: literals and
-// matches are copied in 16-byte pieces, short matches in two.
+// Bytes an output area must have writable past its limit, and the literals
+// readable past their end: literals and matches are copied in 16-byte
+// pieces, short runs of either in two.
 constexpr size_t kCopySlack = 64;
 
 // A sequence table cell: the FSE transition and the code's value (a
