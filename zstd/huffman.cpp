@@ -70,7 +70,7 @@ bool buildTable(uint8_t* weights, size_t n, HuffmanTable& table) {
   for (size_t s = 0; s < n; ++s) {
     const unsigned w = weights[s];
     if (w == 0) continue;
-    const uint16_t cell = static_cast<uint16_t>(s | (maxBits + 1 - w) << 8);
+    const uint16_t cell = static_cast<uint16_t>(s << 8 | (maxBits + 1 - w));
     uint16_t* const to = table.cells + (start[w] << spread);
     const uint32_t count = 1u << (w - 1 + spread);
     start[w] += 1u << (w - 1);
@@ -88,8 +88,8 @@ struct Lookup {
   // After a fast reload, fewer than 64 bits are used: no mask needed.
   void decode(BackBits& bits, uint8_t*& out) const {
     const unsigned cell = cells[(bits.word << bits.used) >> (64 - kMaxHuffmanBits)];
-    *out++ = static_cast<uint8_t>(cell);
-    bits.used += cell >> 8;
+    *out++ = static_cast<uint8_t>(cell >> 8);
+    bits.used += cell & 0xFF;
   }
 };
 
@@ -102,8 +102,8 @@ inline size_t fastRounds(const BackBits& bits) {
 
 inline void decodeOne(const HuffmanTable& t, BackBits& bits, uint8_t*& out) {
   const unsigned cell = t.cells[bits.peekTop(kMaxHuffmanBits)];
-  *out++ = static_cast<uint8_t>(cell);
-  bits.used += cell >> 8;
+  *out++ = static_cast<uint8_t>(cell >> 8);
+  bits.used += cell & 0xFF;
 }
 
 // The stream's last symbols, checked one by one; then every bit must be
@@ -174,9 +174,11 @@ struct FourStreams {
   }
   void decode(const uint16_t* cells, int i, uint8_t* to) {
     const unsigned cell = cells[word[i] >> (64 - kMaxHuffmanBits)];
-    *to = static_cast<uint8_t>(cell);
-    word[i] <<= cell >> 8;
-    pos[i] -= cell >> 8;
+    *to = static_cast<uint8_t>(cell >> 8);
+    // A shift takes only the count's low 6 bits: the length needs no
+    // extracting on the way from the table to the next lookup.
+    word[i] <<= cell & 63;
+    pos[i] -= cell & 0xFF;
   }
   // Rounds of 5 symbols (55 bits at most, 7 bytes back) whose reloads stay
   // within stream i, which starts at src + begin.

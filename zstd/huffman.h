@@ -13,7 +13,7 @@ constexpr unsigned kMaxHuffmanBits = 11;
 // Always indexed by kMaxHuffmanBits bits, however long the longest code:
 // the lookup then shifts by a constant.
 struct HuffmanTable {
-  uint16_t cells[1u << kMaxHuffmanBits];  // symbol | code length << 8
+  uint16_t cells[1u << kMaxHuffmanBits];  // code length | symbol << 8
 };
 
 // Reads a tree description from the start of p[0..size) into table.
