@@ -2,6 +2,7 @@
 // sections in order.
 #include "zstd/block.h"
 
+#include <cstring>
 #include <initializer_list>
 
 #include "zstd/bytes.h"
@@ -82,7 +83,7 @@ BlockDecoder::BlockDecoder() {
 }
 
 void BlockDecoder::startFrame() {
-  for (SeqTable& t : tables_) t.cells = nullptr;
+  for (SeqTable& t : tables_) t.ready = false;
   haveHuffman_ = false;
   recent_[0] = 1;
   recent_[1] = 4;
@@ -123,13 +124,14 @@ DecodeStatus BlockDecoder::readSeqTable(Kind kind, unsigned mode, const uint8_t*
   SeqTable& t = tables_[kind];
   switch (mode) {
     case 0:  // predefined
-      t.cells = predefined_[kind];
       t.log = kind == kOffsets ? 5 : 6;
+      std::memcpy(t.cells, predefined_[kind], sizeof(SeqCell) << t.log);
+      t.ready = true;
       return DecodeStatus::kDone;
     case 1:  // one code for every sequence
       if (p == end || *p > kMaxSeqSymbol[kind]) return DecodeStatus::kDamaged;
-      t.own[0] = seqCell(kind, *p++);
-      t.cells = t.own;
+      t.cells[0] = seqCell(kind, *p++);
+      t.ready = true;
       t.log = 0;
       return DecodeStatus::kDone;
     case 2: {
@@ -138,13 +140,13 @@ DecodeStatus BlockDecoder::readSeqTable(Kind kind, unsigned mode, const uint8_t*
                                         kMaxSeqTableLog[kind], counts);
       if (used == 0) return DecodeStatus::kDamaged;
       p += used;
-      buildSeqTable(kind, counts, t.own);
-      t.cells = t.own;
+      buildSeqTable(kind, counts, t.cells);
+      t.ready = true;
       t.log = counts.log;
       return DecodeStatus::kDone;
     }
     default:  // the previous block's; as a frame's first, a dictionary's
-      return t.cells ? DecodeStatus::kDone : DecodeStatus::kUnsupported;
+      return t.ready ? DecodeStatus::kDone : DecodeStatus::kUnsupported;
   }
 }
 

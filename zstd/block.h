@@ -13,8 +13,9 @@
 namespace extractor::zstd {
 
 constexpr size_t kBlockMax = 128 << 10;
-// Bytes an output area must have writable past its limit: literals and
-// matches are copied in 16-byte pieces, short matches in two.
+// Bytes an output area must have writable past its limit, and the literals
+// readable past their end: literals and matches are copied in 16-byte
+// pieces, short runs of either in two.
 constexpr size_t kCopySlack = 64;
 
 // A sequence table cell: the FSE transition and the code's value (a
@@ -28,10 +29,12 @@ struct SeqCell {
 
 constexpr unsigned kMaxSeqLog = 9;
 
+// The cells sit in the table itself, the predefined ones copied in: the
+// sequence loop reaches all three from one pointer.
 struct SeqTable {
-  const SeqCell* cells = nullptr;  // none yet in this frame
+  bool ready = false;  // none yet in this frame
   unsigned log = 0;
-  SeqCell own[1u << kMaxSeqLog];
+  SeqCell cells[1u << kMaxSeqLog];
 };
 
 // Where a block's output goes: from `out` up to `limit` (with kCopySlack

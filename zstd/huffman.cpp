@@ -65,28 +65,31 @@ bool buildTable(uint8_t* weights, size_t n, HuffmanTable& table) {
     if (weights[i]) start[weights[i] + 1] += 1u << (weights[i] - 1);
   }
   for (unsigned w = 2; w <= maxBits + 1; ++w) start[w] += start[w - 1];
+  // Each cell at maxBits spreads over 2^(kMaxHuffmanBits - maxBits).
+  const unsigned spread = kMaxHuffmanBits - maxBits;
   for (size_t s = 0; s < n; ++s) {
     const unsigned w = weights[s];
     if (w == 0) continue;
-    const uint16_t cell = static_cast<uint16_t>(s | (maxBits + 1 - w) << 8);
-    for (uint32_t i = 0; i < 1u << (w - 1); ++i) table.cells[start[w]++] = cell;
+    const uint16_t cell = static_cast<uint16_t>(s << 8 | (maxBits + 1 - w));
+    uint16_t* const to = table.cells + (start[w] << spread);
+    const uint32_t count = 1u << (w - 1 + spread);
+    start[w] += 1u << (w - 1);
+    for (uint32_t i = 0; i < count; ++i) to[i] = cell;
   }
-  table.maxBits = maxBits;
   return true;
 }
 
-// The table's cells and the shift that leaves the top maxBits bits, held
-// apart from the table: stores of symbols could otherwise be its writes.
+// The table's cells held apart from the table: stores of symbols could
+// otherwise be its writes.
 struct Lookup {
   const uint16_t* cells;
-  unsigned shift;
-  explicit Lookup(const HuffmanTable& t) : cells(t.cells), shift(64 - t.maxBits) {}
+  explicit Lookup(const HuffmanTable& t) : cells(t.cells) {}
 
   // After a fast reload, fewer than 64 bits are used: no mask needed.
   void decode(BackBits& bits, uint8_t*& out) const {
-    const uint16_t cell = cells[(bits.word << bits.used) >> shift];
-    *out++ = static_cast<uint8_t>(cell);
-    bits.used += cell >> 8;
+    const unsigned cell = cells[(bits.word << bits.used) >> (64 - kMaxHuffmanBits)];
+    *out++ = static_cast<uint8_t>(cell >> 8);
+    bits.used += cell & 0xFF;
   }
 };
 
@@ -98,9 +101,9 @@ inline size_t fastRounds(const BackBits& bits) {
 }
 
 inline void decodeOne(const HuffmanTable& t, BackBits& bits, uint8_t*& out) {
-  const uint16_t cell = t.cells[bits.peekTop(t.maxBits)];
-  *out++ = static_cast<uint8_t>(cell);
-  bits.used += cell >> 8;
+  const unsigned cell = t.cells[bits.peekTop(kMaxHuffmanBits)];
+  *out++ = static_cast<uint8_t>(cell >> 8);
+  bits.used += cell & 0xFF;
 }
 
 // The stream's last symbols, checked one by one; then every bit must be
@@ -151,6 +154,42 @@ bool decodeHuffman1(const HuffmanTable& t, const uint8_t* src, size_t size, uint
   return decodeTail(t, bits, out, end);
 }
 
+namespace {
+
+// The four streams' fast rounds keep, per stream, only the bit position
+// (from `src`) below which its unread bits lie and a word whose top bit is
+// the next unread one: a symbol shifts the word by its length, and the
+// streams share one output pointer, so that the state of all four fits in
+// registers.
+struct FourStreams {
+  const uint8_t* src;
+  uint64_t word[4];
+  size_t pos[4];
+
+  // The word holding the bits below pos[i] at its top; the 8 bytes below
+  // (pos[i] + 7) / 8 lie within the stream.
+  void reload(int i) {
+    const size_t byteEnd = (pos[i] + 7) >> 3;
+    word[i] = load64(src + byteEnd - 8) << ((0 - pos[i]) & 7);
+  }
+  void decode(const uint16_t* cells, int i, uint8_t* to) {
+    const unsigned cell = cells[word[i] >> (64 - kMaxHuffmanBits)];
+    *to = static_cast<uint8_t>(cell >> 8);
+    // A shift takes only the count's low 6 bits: the length needs no
+    // extracting on the way from the table to the next lookup.
+    word[i] <<= cell & 63;
+    pos[i] -= cell & 0xFF;
+  }
+  // Rounds of 5 symbols (55 bits at most, 7 bytes back) whose reloads stay
+  // within stream i, which starts at src + begin.
+  size_t rounds(int i, size_t begin) const {
+    const size_t byteEnd = (pos[i] + 7) >> 3;
+    return byteEnd < begin + 8 ? 0 : (byteEnd - begin - 8) / 7 + 1;
+  }
+};
+
+}  // namespace
+
 bool decodeHuffman4(const HuffmanTable& t, const uint8_t* src, size_t size, uint8_t* out,
                     size_t count) {
   if (size < 10) return false;
@@ -161,33 +200,51 @@ bool decodeHuffman4(const HuffmanTable& t, const uint8_t* src, size_t size, uint
   const size_t segment = (count + 3) / 4;
   if (3 * segment > count) return false;
   BackBits b[4];
-  uint8_t* op[4];
-  uint8_t* end[4];
-  const uint8_t* p = src + 6;
+  size_t begin[4];
+  FourStreams f;
+  f.src = src;
   for (int i = 0; i < 4; ++i) {
-    if (!b[i].init(p, sizes[i])) return false;
-    p += sizes[i];
-    op[i] = out + segment * i;
-    end[i] = i < 3 ? op[i] + segment : out + count;
+    begin[i] = i == 0 ? 6 : begin[i - 1] + sizes[i - 1];
+    if (!b[i].init(src + begin[i], sizes[i])) return false;
+    // Also right for a stream shorter than a word, whose missing top bytes
+    // count as used.
+    f.pos[i] = static_cast<size_t>(b[i].ptr - src) * 8 + 64 - b[i].used;
   }
   // The last segment is the shortest: while it has room, all have.
-  const Lookup lookup(t);
+  size_t done = 0;
+  const size_t last = count - 3 * segment;
   for (;;) {
-    size_t rounds = static_cast<size_t>(end[3] - op[3]) / 5;
-    for (int i = 0; i < 4; ++i) rounds = std::min(rounds, fastRounds(b[i]));
+    size_t rounds = (last - done) / 5;
+    for (int i = 0; i < 4; ++i) rounds = std::min(rounds, f.rounds(i, begin[i]));
     if (rounds == 0) break;
-    for (; rounds > 0; --rounds) {
-      for (int i = 0; i < 4; ++i) b[i].reloadFast();
+    uint8_t* op = out + done;
+    done += 5 * rounds;
+    for (; rounds > 0; --rounds, op += 5) {
+      for (int i = 0; i < 4; ++i) f.reload(i);
       for (int k = 0; k < 5; ++k) {
-        lookup.decode(b[0], op[0]);
-        lookup.decode(b[1], op[1]);
-        lookup.decode(b[2], op[2]);
-        lookup.decode(b[3], op[3]);
+        f.decode(t.cells, 0, op + k);
+        f.decode(t.cells, 1, op + segment + k);
+        f.decode(t.cells, 2, op + 2 * segment + k);
+        f.decode(t.cells, 3, op + 3 * segment + k);
       }
     }
   }
   for (int i = 0; i < 4; ++i) {
-    if (!decodeTail(t, b[i], op[i], end[i])) return false;
+    if (done > 0) {
+      // Back to the reader's form, as a reload leaves it.
+      const size_t byteEnd = (f.pos[i] + 7) >> 3;
+      if (byteEnd >= begin[i] + 8) {
+        b[i].ptr = src + byteEnd - 8;
+        b[i].used = (0 - static_cast<unsigned>(f.pos[i])) & 7;
+      } else {
+        b[i].ptr = src + begin[i];
+        b[i].used = static_cast<unsigned>(64 - (f.pos[i] - 8 * begin[i]));
+      }
+      b[i].word = load64(b[i].ptr);
+    }
+    uint8_t* const from = out + segment * i + done;
+    uint8_t* const end = i < 3 ? out + segment * (i + 1) : out + count;
+    if (!decodeTail(t, b[i], from, end)) return false;
   }
   return true;
 }

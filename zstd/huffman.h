@@ -1,6 +1,6 @@
 // Huffman-coded literals: the tree description (weights, given directly or
 // FSE-coded) and the decoding of one or four backward streams with a table
-// that maps the next maxBits bits to a symbol and its code length.
+// that maps the next kMaxHuffmanBits bits to a symbol and its code length.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +10,10 @@ namespace extractor::zstd {
 
 constexpr unsigned kMaxHuffmanBits = 11;
 
+// Always indexed by kMaxHuffmanBits bits, however long the longest code:
+// the lookup then shifts by a constant.
 struct HuffmanTable {
-  uint16_t cells[1u << kMaxHuffmanBits];  // symbol | code length << 8
-  unsigned maxBits = 0;
+  uint16_t cells[1u << kMaxHuffmanBits];  // code length | symbol << 8
 };
 
 // Reads a tree description from the start of p[0..size) into table.

@@ -36,30 +36,65 @@ void Xxhash64::reset() {
   total_ = 0;
 }
 
-void Xxhash64::update(const uint8_t* data, size_t size) {
+namespace {
+
+// Rounds over `size` bytes of whole 32-byte stripes; with kCopy each
+// stripe is also stored at `to`, while the hash waits on its multiplies.
+template <bool kCopy>
+void stripes(uint64_t (&acc)[4], const uint8_t* data, size_t size, uint8_t* to) {
+  uint64_t a0 = acc[0], a1 = acc[1], a2 = acc[2], a3 = acc[3];
+  for (const uint8_t* const end = data + size; data != end; data += 32, to += 32) {
+    a0 = round(a0, load64(data));
+    a1 = round(a1, load64(data + 8));
+    a2 = round(a2, load64(data + 16));
+    a3 = round(a3, load64(data + 24));
+    if (kCopy) std::memcpy(to, data, 32);
+  }
+  acc[0] = a0, acc[1] = a1, acc[2] = a2, acc[3] = a3;
+}
+
+// Copies n bytes where a copy is wanted, and moves past them.
+void copyOut(uint8_t*& to, const uint8_t* from, size_t n) {
+  if (to) {
+    std::memcpy(to, from, n);
+    to += n;
+  }
+}
+
+}  // namespace
+
+void Xxhash64::update(const uint8_t* data, size_t size, uint8_t* copy) {
   total_ += size;
   if (pendingSize_ + size < 32) {
-    if (size) std::memcpy(pending_ + pendingSize_, data, size);
+    if (size) {
+      std::memcpy(pending_ + pendingSize_, data, size);
+      copyOut(copy, data, size);
+    }
     pendingSize_ += static_cast<unsigned>(size);
     return;
   }
   if (pendingSize_) {
     const unsigned fill = 32 - pendingSize_;
     std::memcpy(pending_ + pendingSize_, data, fill);
+    copyOut(copy, data, fill);
     for (int i = 0; i < 4; ++i) acc_[i] = round(acc_[i], load64(pending_ + 8 * i));
     data += fill;
     size -= fill;
     pendingSize_ = 0;
   }
-  uint64_t a0 = acc_[0], a1 = acc_[1], a2 = acc_[2], a3 = acc_[3];
-  for (; size >= 32; data += 32, size -= 32) {
-    a0 = round(a0, load64(data));
-    a1 = round(a1, load64(data + 8));
-    a2 = round(a2, load64(data + 16));
-    a3 = round(a3, load64(data + 24));
+  const size_t whole = size & ~size_t{31};
+  if (copy) {
+    stripes<true>(acc_, data, whole, copy);
+    copy += whole;
+  } else {
+    stripes<false>(acc_, data, whole, nullptr);
   }
-  acc_[0] = a0, acc_[1] = a1, acc_[2] = a2, acc_[3] = a3;
-  if (size) std::memcpy(pending_, data, size);
+  data += whole;
+  size -= whole;
+  if (size) {
+    std::memcpy(pending_, data, size);
+    copyOut(copy, data, size);
+  }
   pendingSize_ = static_cast<unsigned>(size);
 }
 

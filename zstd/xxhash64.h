@@ -11,7 +11,9 @@ class Xxhash64 {
  public:
   Xxhash64() { reset(); }
   void reset();
-  void update(const uint8_t* data, size_t size);
+  // With `copy`, the bytes are also copied there: the copy out of the
+  // decoder's window rides on the hash's pass over them.
+  void update(const uint8_t* data, size_t size, uint8_t* copy = nullptr);
   uint64_t digest() const;
 
  private:

@@ -76,16 +76,15 @@ DecodeStatus ZstdDecoder::step(const uint8_t* input, uint32_t inputCount, bool i
   return status;
 }
 
-// Copies decoded bytes out, hashing them on the way: in pieces that the
-// hash brings into the cache for the copy.
+// Copies decoded bytes out, hashing them on the way when the frame has a
+// checksum.
 size_t ZstdDecoder::drain(uint8_t* to, size_t room) {
-  constexpr size_t kPiece = 8192;
   const size_t n = std::min(pos_ - drainPos_, room);
   const uint8_t* const from = window_.get() + drainPos_;
-  for (size_t done = 0; done < n; done += kPiece) {
-    const size_t piece = std::min(kPiece, n - done);
-    if (hasChecksum_) hash_.update(from + done, piece);
-    std::memcpy(to + done, from + done, piece);
+  if (hasChecksum_) {
+    hash_.update(from, n, to);
+  } else {
+    std::memcpy(to, from, n);
   }
   drainPos_ += n;
   return n;

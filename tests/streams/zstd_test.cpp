@@ -193,6 +193,35 @@ TEST(Zstd, BlocksMadeByHand) {
   }
 }
 
+// Literal runs and matches of every short length, with offsets below 16
+// (the pattern laid out first) and up to 40, ending the content so that
+// the last copies run into the slack past the window's buffer, which the
+// content's size bounds; Huffman-coded literals in one or four streams of
+// every length modulo 4.
+TEST(Zstd, ShortOffsetsAndRunsUpToTheBufferEnd) {
+  std::mt19937 rng(21);
+  ZstdDecoder decoder;
+  for (size_t size : {size_t{40}, size_t{700}, size_t{1001}, size_t{4099}, size_t{70001}}) {
+    for (int variant = 0; variant < 6; ++variant) {
+      Bytes data;
+      while (data.size() < size + variant) {
+        for (unsigned n = rng() % 70; n > 0; --n)
+          data.push_back(static_cast<uint8_t>('a' + rng() % 12));
+        const size_t offset = 1 + rng() % 40;
+        if (offset > data.size()) continue;
+        for (unsigned n = 3 + rng() % 150; n > 0; --n) data.push_back(data[data.size() - offset]);
+      }
+      data.resize(size + variant);
+      for (int level : {-3, 1, 3, 19}) {
+        const Bytes stream = zstdCompress(data, {level, variant % 2 == 1});
+        Decoded got = decodeZstd(decoder, stream, data.size(), 0, variant < 3 ? 1 << 20 : 777);
+        ASSERT_TRUE(got.ok()) << size << " " << variant << " level " << level;
+        ASSERT_TRUE(got.output == data) << size << " " << variant << " level " << level;
+      }
+    }
+  }
+}
+
 TEST(Zstd, FrameNeedingADictionaryIsRefused) {
   const Bytes dictionary = textBytes(50000, 8);
   const Bytes data = textBytes(20000, 8);  // the dictionary's own start
