@@ -12,14 +12,6 @@
 namespace extractor::testing {
 namespace {
 
-Decoded decodePpmd(PpmdDecoder& decoder, const Bytes& stream, uint64_t size, size_t inputStep = 0,
-                   uint32_t outputArea = 1 << 20) {
-  StreamStart start;
-  start.uncompressedSize = size;
-  decoder.reset(start);
-  return drive(decoder, stream, inputStep, outputArea);
-}
-
 // Text, binary and random parts, too varied for a model of 1 or 2 MiB.
 Bytes mixedBytes() {
   Bytes data;
@@ -79,7 +71,7 @@ TEST_F(Ppmd, OrdersMemorySizesAndRestorationAgainst7z) {
     const PpmdOptions& o = c.options;
     const Bytes stream = compressed(c.data, o);
     step = step ? 0 : 777;
-    Decoded got = decodePpmd(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
+    Decoded got = decodeEntry(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
     ASSERT_TRUE(got.ok()) << c.name << " order " << o.order << " mem " << o.memoryMiB << " restore "
                           << o.restore << " step " << step;
     ASSERT_TRUE(got.output == c.data) << c.name << " order " << o.order;
@@ -93,14 +85,14 @@ TEST_F(Ppmd, SizeEndsTheEntry) {
   const Bytes stream = compressed(data, {6, 1, 0});
   PpmdDecoder decoder;
   for (uint64_t size : {0, 1, 2, 100, 19999, 20000}) {
-    Decoded got = decodePpmd(decoder, stream, size, 1, 1);
+    Decoded got = decodeEntry(decoder, stream, size, 1, 1);
     ASSERT_TRUE(got.ok()) << size;
     EXPECT_TRUE(got.output == Bytes(data.begin(), data.begin() + static_cast<long>(size))) << size;
   }
-  Decoded got = decodePpmd(decoder, {}, 0);
+  Decoded got = decodeEntry(decoder, {}, 0);
   EXPECT_TRUE(got.ok() && got.output.empty());
   // Past the end mark: cut data.
-  got = decodePpmd(decoder, stream, data.size() + 1);
+  got = decodeEntry(decoder, stream, data.size() + 1);
   EXPECT_FALSE(got.ok());
 }
 
@@ -110,7 +102,7 @@ TEST_F(Ppmd, AnyInputAndOutputSteps) {
   PpmdDecoder decoder;
   for (size_t step : {1, 2, 5, 255, 257, 4096}) {
     for (uint32_t area : {1u, 3u, 1000u}) {
-      Decoded got = decodePpmd(decoder, stream, data.size(), step, area);
+      Decoded got = decodeEntry(decoder, stream, data.size(), step, area);
       ASSERT_TRUE(got.ok()) << step << " " << area;
       ASSERT_TRUE(got.output == data) << step << " " << area;
     }
@@ -124,8 +116,8 @@ TEST_F(Ppmd, CutStreamsNeverGiveWrongOutput) {
   PpmdDecoder decoder;
   for (size_t cut = 0; cut < stream.size(); cut = nextCut(cut)) {
     Decoded got =
-        decodePpmd(decoder, Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)),
-                   data.size(), cut % 2 ? 1500 : 0, 1 << 16);
+        decodeEntry(decoder, Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)),
+                    data.size(), cut % 2 ? 1500 : 0, 1 << 16);
     // Only the end mark's bytes may go unmissed.
     if (got.ok()) {
       ASSERT_TRUE(got.output == data && cut + 16 > stream.size()) << "cut at " << cut;
@@ -143,7 +135,7 @@ TEST_F(Ppmd, DamagedStreamsFailOrKeepToTheSize) {
     for (int flips = 1 + trial % 3; flips > 0; --flips) {
       stream[rng() % stream.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
     }
-    Decoded got = decodePpmd(decoder, stream, 100000, trial % 2 ? 333 : 0, 7000);
+    Decoded got = decodeEntry(decoder, stream, 100000, trial % 2 ? 333 : 0, 7000);
     if (got.ok()) {
       ASSERT_EQ(got.output.size(), 100000u) << "trial " << trial;
     }
@@ -161,7 +153,7 @@ TEST_F(Ppmd, RandomBodiesStopAtAnError) {
       const unsigned header = (order - 1) | restore << 12;  // 1 MiB
       stream[0] = static_cast<uint8_t>(header);
       stream[1] = static_cast<uint8_t>(header >> 8);
-      Decoded got = decodePpmd(decoder, stream, 1 << 24, order % 2 ? 4096 : 0, 3000);
+      Decoded got = decodeEntry(decoder, stream, 1 << 24, order % 2 ? 4096 : 0, 3000);
       EXPECT_FALSE(got.ok()) << order << " " << restore;
     }
   }
@@ -196,7 +188,7 @@ TEST_F(Ppmd, HeaderLimits) {
     PpmdDecoder decoder;
     decoder.setMemoryLimit(c.limit);
     // Data this small never fill the memory: any size or method decodes alike.
-    Decoded got = decodePpmd(decoder, withHeader(c.header), data.size());
+    Decoded got = decodeEntry(decoder, withHeader(c.header), data.size());
     if (c.want == DecodeStatus::kDone) {
       EXPECT_TRUE(got.ok() && got.output == data) << std::hex << c.header;
     } else {
@@ -205,7 +197,7 @@ TEST_F(Ppmd, HeaderLimits) {
   }
   PpmdDecoder decoder;
   for (size_t cut = 0; cut < 6; ++cut) {
-    Decoded got = decodePpmd(decoder, Bytes(stream.begin(), stream.begin() + cut), data.size());
+    Decoded got = decodeEntry(decoder, Bytes(stream.begin(), stream.begin() + cut), data.size());
     EXPECT_EQ(got.status, static_cast<int>(DecodeStatus::kDamaged)) << cut;
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decode/decode_status.h"
+#include "decode/stream_decoder.h"
 
 namespace extractor::testing {
 
@@ -52,6 +53,14 @@ Decoded drive(Decoder& decoder, const std::vector<uint8_t>& stream, size_t input
   }
   result.finished = decoder.finished();
   return result;
+}
+
+// Starts decoder on an entry of size bytes with no flags, then drives it.
+template <typename Decoder>
+Decoded decodeEntry(Decoder& decoder, const std::vector<uint8_t>& stream, uint64_t size,
+                    size_t inputStep = 0, uint32_t outputArea = 1 << 20) {
+  decoder.reset(StreamStart{size, 0});
+  return drive(decoder, stream, inputStep, outputArea);
 }
 
 // The lengths a cut-stream test tries: every one through the first 4 KiB,

@@ -21,12 +21,6 @@
 namespace extractor::testing {
 namespace {
 
-Decoded decodeXz(XzDecoder& decoder, const Bytes& stream, uint64_t size, size_t inputStep = 0,
-                 uint32_t outputArea = 1 << 20) {
-  decoder.reset(StreamStart{size, 0});
-  return drive(decoder, stream, inputStep, outputArea);
-}
-
 Bytes concat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -50,7 +44,7 @@ TEST(Xz, EveryPresetAndCheck) {
       const Bytes stream = xzCompress(c.data, options);
       // Whole and in small steps by turns: each kind of data meets both.
       for (size_t step : {size_t{preset % 2 == 1 ? 777u : 0u}}) {
-        Decoded got = decodeXz(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
+        Decoded got = decodeEntry(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
         ASSERT_TRUE(got.ok()) << c.name << " preset " << preset << " status " << got.status;
         ASSERT_TRUE(got.output == c.data) << c.name << " preset " << preset;
       }
@@ -78,7 +72,7 @@ TEST(Xz, FiltersBlocksAndSteps) {
     const Bytes stream = xzCompress(c.data, c.options);
     for (const auto& [step, area] : steps) {
       if (area == 1 && c.data.size() > 100000 && c.options.x86Start != 0) continue;
-      Decoded got = decodeXz(decoder, stream, c.data.size(), step, area);
+      Decoded got = decodeEntry(decoder, stream, c.data.size(), step, area);
       ASSERT_TRUE(got.ok()) << c.name << " step " << step << " status " << got.status;
       ASSERT_TRUE(got.output == c.data) << c.name << " step " << step;
     }
@@ -106,7 +100,7 @@ TEST(Xz, StreamsAndPadding) {
   XzDecoder decoder;
   for (const Case& c : cases) {
     for (size_t step : {size_t{0}, size_t{1}, size_t{13}}) {
-      Decoded got = decodeXz(decoder, c.stream, a.size() + b.size(), step, 999);
+      Decoded got = decodeEntry(decoder, c.stream, a.size() + b.size(), step, 999);
       const std::optional<Bytes> want = xzReference(c.stream);
       ASSERT_EQ(got.ok(), c.ok) << c.name << " step " << step;
       ASSERT_EQ(want.has_value(), c.ok) << c.name;
@@ -120,7 +114,7 @@ TEST(Xz, StreamsAndPadding) {
 TEST(Xz, SmallEntryAllocatesNoLargeDictionary) {
   const Bytes data = textBytes(10000, 3);
   XzDecoder decoder;
-  Decoded got = decodeXz(decoder, xzCompress(data, {9}), data.size());  // states 64 MiB
+  Decoded got = decodeEntry(decoder, xzCompress(data, {9}), data.size());  // states 64 MiB
   ASSERT_TRUE(got.ok());
   EXPECT_EQ(decoder.dictionarySize(), data.size());
 }
@@ -131,8 +125,8 @@ TEST(Xz, CutStreamsNeverSucceed) {
   for (const XzOptions& options : {XzOptions{6, false, 4}, XzOptions{1, false, 0, 0, 20000}}) {
     const Bytes stream = xzCompress(data, options);
     for (size_t cut = 0; cut < stream.size(); cut = nextCut(cut, 331)) {
-      Decoded got = decodeXz(decoder, Bytes(stream.begin(), stream.begin() + cut), data.size(),
-                             cut % 2 ? 1500 : 0, 1 << 16);
+      Decoded got = decodeEntry(decoder, Bytes(stream.begin(), stream.begin() + cut), data.size(),
+                                cut % 2 ? 1500 : 0, 1 << 16);
       ASSERT_FALSE(got.ok()) << "cut at " << cut;
     }
   }
@@ -151,7 +145,7 @@ TEST(Xz, DamagedStreamsAgreeWithLiblzma) {
       for (int flips = 1 + trial % 3; flips > 0; --flips) {
         stream[rng() % stream.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
       }
-      Decoded got = decodeXz(decoder, stream, data.size(), trial % 2 ? 333 : 0, 7000);
+      Decoded got = decodeEntry(decoder, stream, data.size(), trial % 2 ? 333 : 0, 7000);
       const std::optional<Bytes> want = xzReference(stream);
       if (got.ok() && want) {
         ASSERT_TRUE(got.output == *want) << "trial " << trial;
@@ -194,7 +188,7 @@ TEST(Xz, RefusalsSayWhy) {
   };
   XzDecoder decoder;
   for (const auto& c : cases) {
-    Decoded got = decodeXz(decoder, c.stream, data.size());
+    Decoded got = decodeEntry(decoder, c.stream, data.size());
     ASSERT_TRUE(got.failed) << c.name;
     EXPECT_EQ(got.status, static_cast<int>(c.status)) << c.name;
   }
@@ -227,7 +221,7 @@ TEST(Xz, SevenZipEntries) {
     ASSERT_EQ(load16(8), 95u) << options;
     const size_t packed = load16(18) | load16(20) << 16, start = 30 + load16(26) + load16(28);
     const Bytes entry(archive.begin() + start, archive.begin() + start + packed);
-    Decoded got = decodeXz(decoder, entry, data.size(), 4096, 65536);
+    Decoded got = decodeEntry(decoder, entry, data.size(), 4096, 65536);
     ASSERT_TRUE(got.ok()) << options;
     EXPECT_TRUE(got.output == data) << options;
   }

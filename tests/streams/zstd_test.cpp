@@ -14,14 +14,6 @@
 namespace extractor::testing {
 namespace {
 
-Decoded decodeZstd(ZstdDecoder& decoder, const Bytes& stream, uint64_t size, size_t inputStep = 0,
-                   uint32_t outputArea = 1 << 20) {
-  StreamStart start;
-  start.uncompressedSize = size;
-  decoder.reset(start);
-  return drive(decoder, stream, inputStep, outputArea);
-}
-
 Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -49,7 +41,7 @@ TEST(Zstd, EveryLevelWithAndWithoutChecksumAndContentSize) {
       for (int options : {turn++ % 4}) {
         const Bytes stream = zstdCompress(data, {level, options % 2 == 1, options < 2});
         for (size_t step : {size_t{0}, size_t{777}}) {
-          Decoded got = decodeZstd(decoder, stream, data.size(), step, step ? 5000 : 1 << 20);
+          Decoded got = decodeEntry(decoder, stream, data.size(), step, step ? 5000 : 1 << 20);
           ASSERT_TRUE(got.ok()) << c.name << " level " << level << " options " << options
                                 << " status " << got.status;
           ASSERT_TRUE(got.output == data) << c.name << " level " << level;
@@ -66,7 +58,7 @@ TEST(Zstd, TinyInputStepsAndOutputAreas) {
   const std::pair<size_t, uint32_t> shapes[] = {{1, 1},      {1, 100000}, {3, 7},
                                                 {100000, 1}, {64, 4096},  {4096, 64}};
   for (const auto& [step, area] : shapes) {
-    Decoded got = decodeZstd(decoder, stream, data.size(), step, area);
+    Decoded got = decodeEntry(decoder, stream, data.size(), step, area);
     ASSERT_TRUE(got.ok()) << step << " " << area;
     EXPECT_TRUE(got.output == data) << step << " " << area;
   }
@@ -90,7 +82,7 @@ TEST(Zstd, SeveralFramesAndSkippableFrames) {
   ZstdDecoder decoder;
   for (const auto& c : cases) {
     for (size_t step : {size_t{0}, size_t{5}, size_t{4000}}) {
-      Decoded got = decodeZstd(decoder, c.stream, c.want.size(), step, 3000);
+      Decoded got = decodeEntry(decoder, c.stream, c.want.size(), step, 3000);
       ASSERT_TRUE(got.ok()) << c.name << " step " << step;
       EXPECT_TRUE(got.output == c.want) << c.name;
     }
@@ -103,7 +95,7 @@ TEST(Zstd, WindowNoLargerThanTheEntryAndSlidingWindows) {
   const Bytes small = textBytes(20000, 3);
   for (bool contentSize : {true, false}) {
     Decoded got =
-        decodeZstd(decoder, zstdCompress(small, {3, false, contentSize, 27}), small.size());
+        decodeEntry(decoder, zstdCompress(small, {3, false, contentSize, 27}), small.size());
     ASSERT_TRUE(got.ok() && got.output == small);
     EXPECT_LE(decoder.windowCapacity(), small.size());
   }
@@ -111,13 +103,13 @@ TEST(Zstd, WindowNoLargerThanTheEntryAndSlidingWindows) {
   const Bytes large = textBytes(3000000, 4) + runBytes(2000000, 5);
   for (int windowLog : {10, 17, 18}) {
     const Bytes stream = zstdCompress(large, {6, true, windowLog != 17, windowLog});
-    Decoded got = decodeZstd(decoder, stream, large.size(), windowLog == 10 ? 1000 : 0);
+    Decoded got = decodeEntry(decoder, stream, large.size(), windowLog == 10 ? 1000 : 0);
     ASSERT_TRUE(got.ok()) << windowLog;
     EXPECT_TRUE(got.output == large) << windowLog;
     EXPECT_LT(decoder.windowCapacity(), large.size()) << windowLog;
   }
   // More content than the entry holds.
-  Decoded got = decodeZstd(decoder, zstdCompress(small, {3, false, false}), small.size() - 1);
+  Decoded got = decodeEntry(decoder, zstdCompress(small, {3, false, false}), small.size() - 1);
   EXPECT_FALSE(got.ok());
 }
 
@@ -143,7 +135,7 @@ TEST(Zstd, FrameHeadersRefusedOrAccepted) {
   };
   ZstdDecoder decoder;
   for (const auto& c : cases) {
-    Decoded got = decodeZstd(decoder, magic + c.header + block, 2);
+    Decoded got = decodeEntry(decoder, magic + c.header + block, 2);
     if (c.want < 0) {
       EXPECT_TRUE(got.ok() && got.output == Bytes({'h', 'i'})) << c.name;
     } else {
@@ -172,7 +164,7 @@ TEST(Zstd, BlocksMadeByHand) {
   };
   ZstdDecoder decoder;
   for (const auto& c : cases) {
-    Decoded got = decodeZstd(decoder, frame + c.block, 5);
+    Decoded got = decodeEntry(decoder, frame + c.block, 5);
     if (c.want < 0) {
       EXPECT_TRUE(got.ok() && got.output == Bytes(5, 'a')) << c.name << " " << got.status;
     } else {
@@ -187,9 +179,9 @@ TEST(Zstd, BlocksMadeByHand) {
   EXPECT_EQ(decoder.step(nullptr, 0, true, inPos, nullptr, 0, outPos), DecodeStatus::kDamaged);
   // What follows the last frame must be a frame.
   const Bytes good = frame + Bytes{0x2B, 0, 0, 'a'};
-  ASSERT_TRUE(decodeZstd(decoder, good, 5).ok());
+  ASSERT_TRUE(decodeEntry(decoder, good, 5).ok());
   for (const Bytes& tail : {Bytes{'A', 'B', 'C', 'D'}, Bytes{0x28, 0xB5}}) {
-    EXPECT_FALSE(decodeZstd(decoder, good + tail, 5).ok());
+    EXPECT_FALSE(decodeEntry(decoder, good + tail, 5).ok());
   }
 }
 
@@ -214,7 +206,7 @@ TEST(Zstd, ShortOffsetsAndRunsUpToTheBufferEnd) {
       data.resize(size + variant);
       for (int level : {-3, 1, 3, 19}) {
         const Bytes stream = zstdCompress(data, {level, variant % 2 == 1});
-        Decoded got = decodeZstd(decoder, stream, data.size(), 0, variant < 3 ? 1 << 20 : 777);
+        Decoded got = decodeEntry(decoder, stream, data.size(), 0, variant < 3 ? 1 << 20 : 777);
         ASSERT_TRUE(got.ok()) << size << " " << variant << " level " << level;
         ASSERT_TRUE(got.output == data) << size << " " << variant << " level " << level;
       }
@@ -231,7 +223,7 @@ TEST(Zstd, FrameNeedingADictionaryIsRefused) {
                                         data.size(), dictionary.data(), dictionary.size(), 3));
   ZSTD_freeCCtx(cctx);
   ZstdDecoder decoder;
-  Decoded got = decodeZstd(decoder, stream, data.size());
+  Decoded got = decodeEntry(decoder, stream, data.size());
   EXPECT_TRUE(got.failed && got.status == int(DecodeStatus::kUnsupported)) << got.status;
 }
 
@@ -241,8 +233,8 @@ TEST(Zstd, CutStreamsFail) {
   for (bool checksum : {true, false}) {
     const Bytes stream = zstdCompress(data, {3, checksum, !checksum});
     for (size_t cut = 0; cut < stream.size(); cut = nextCut(cut)) {
-      Decoded got = decodeZstd(decoder, Bytes(stream.begin(), stream.begin() + cut), data.size(),
-                               cut % 2 ? 1500 : 0, 1 << 16);
+      Decoded got = decodeEntry(decoder, Bytes(stream.begin(), stream.begin() + cut), data.size(),
+                                cut % 2 ? 1500 : 0, 1 << 16);
       ASSERT_FALSE(got.ok()) << "cut at " << cut;
     }
   }
@@ -260,7 +252,7 @@ TEST(Zstd, DamagedStreamsFailOrAgreeWithLibzstd) {
         for (int flips = 1 + trial % 3; flips > 0; --flips) {
           stream[rng() % stream.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
         }
-        Decoded got = decodeZstd(decoder, stream, data.size(), trial % 2 ? 333 : 0, 7000);
+        Decoded got = decodeEntry(decoder, stream, data.size(), trial % 2 ? 333 : 0, 7000);
         if (!got.ok()) continue;
         const std::optional<Bytes> want = zstdReference(stream, data.size());
         ASSERT_TRUE(want) << "level " << level << " trial " << trial;
