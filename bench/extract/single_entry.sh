@@ -17,14 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 cli=$(realpath "${1:-$root/build/release/tools/extractor-cli/extractor-cli}")
 rounds=${2:-5}
-runner=()
-if [[ $cli == *.exe ]]; then
-  if [[ -z ${WINEPREFIX:-} ]]; then
-    cd "$root" && source scripts/wine-prefix.sh && cd - >/dev/null
-  fi
-  export WINEDEBUG=-all
-  runner=(wine)
-fi
+source "$root/scripts/cli-runner.sh"
 for tool in "$cli" zip python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done

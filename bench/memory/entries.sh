@@ -13,14 +13,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 cli=$(realpath "${1:-$root/build/release/tools/extractor-cli/extractor-cli}")
 entries=${2:-20000}
 packer=$root/build/release/tools/extractor-pack/extractor-pack
-runner=()
-if [[ $cli == *.exe ]]; then
-  if [[ -z ${WINEPREFIX:-} ]]; then
-    cd "$root" && source scripts/wine-prefix.sh && cd - >/dev/null
-  fi
-  export WINEDEBUG=-all
-  runner=(wine)
-fi
+source "$root/scripts/cli-runner.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/extractor-entries.XXXXXX")
 trap 'rm -rf "$work"; [[ -n ${wine_root:-} ]] && cleanup_wine' EXIT
 
