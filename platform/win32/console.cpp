@@ -17,18 +17,20 @@ constexpr int kHangupStatus = 129;     // SIGHUP
 // The system ends a process this long after its console closed.
 constexpr DWORD kCloseGraceMs = 4500;
 
-std::atomic<int32_t>* interruptFlag = nullptr;
+std::atomic<std::atomic<int32_t>*> interruptFlag{nullptr};
 std::atomic<int> caughtStatus{0};
 
 // Runs on a thread of its own. Returning ends a console's close (the
 // system then ends the process), so a close waits here while the run
 // removes its entry and the program exits.
 BOOL WINAPI onConsoleEvent(DWORD event) {
+  std::atomic<int32_t>* flag = interruptFlag.load();
+  if (flag == nullptr) return FALSE;  // no run: the system's own handling
   const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
   if (caughtStatus.exchange(interrupt ? kInterruptStatus : kHangupStatus) != 0 && interrupt) {
     return FALSE;  // a second Ctrl-C: the system's own handling ends the program
   }
-  if (interruptFlag) interruptFlag->store(-1);
+  flag->store(-1);
   if (!interrupt) Sleep(kCloseGraceMs);
   return TRUE;
 }
@@ -87,8 +89,11 @@ std::optional<std::string> readPassword(const std::string& prompt) {
 }
 
 void catchInterrupts(std::atomic<int32_t>* abortFlag) {
-  interruptFlag = abortFlag;
-  SetConsoleCtrlHandler(onConsoleEvent, abortFlag != nullptr);
+  // Added once and never removed: removing a handler waits for a running
+  // one, and a close's handler waits for the run to end.
+  static const BOOL added = SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+  (void)added;
+  interruptFlag.store(abortFlag);
 }
 
 int interruptStatus() {

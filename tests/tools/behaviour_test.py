@@ -2,7 +2,7 @@
 stderr, each after the file it concerns, warnings, the overwrite switch,
 the password answers and an interrupt.
 
-usage: behaviour_test.py EXTRACTOR_CLI [WINE_RUNNER]
+usage: behaviour_test.py EXTRACTOR_CLI [WINE_RUNNER [CONSOLE_EVENT]]
 """
 
 import os
@@ -324,10 +324,11 @@ def zone_marks(cli, check, work):
         check.equal(what + " tree", tree_difference(folder, out), [])
 
 
-def interrupt(cli, check, work):
-    """SIGINT during a large entry acts as Abort: that entry's file goes, the
-    files before it stay, and the status is 130. Under Wine the signal
-    becomes the console's Ctrl-C."""
+def interrupt(cli, check, work, console_event):
+    """A signal or console event during a large entry acts as Abort: that
+    entry's file goes, the files before it stay, and the status says which
+    stop it was. Under Wine SIGINT becomes the console's Ctrl-C; Ctrl-Break
+    and the console's close come through console_event."""
     archive = os.path.join(work, "large.zip")
     with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
         z.writestr("before.txt", b"kept")
@@ -335,37 +336,51 @@ def interrupt(cli, check, work):
             block = bytes(1 << 24)
             for _ in range(256):  # 4 GiB of zeros, a few MB packed
                 entry.write(block)
-    out = os.path.join(work, "interrupted-out")
-    large = os.path.join(out, "large.bin")
-    with tempfile.TemporaryFile() as err_file:
-        command = ([cli.runner] if cli.runner else []) + [cli.exe, cli.path(archive), cli.path(out)]
-        run = subprocess.Popen(command, stdin=subprocess.DEVNULL, stderr=err_file)
-        for _ in range(2000):
-            if os.path.exists(large) and os.path.getsize(large) > 0:
-                break
-            time.sleep(0.01)
-        run.send_signal(signal.SIGINT)
-        code = run.wait(timeout=60)
-        err_file.seek(0)
-        err = err_file.read().decode("utf-8").replace("\r\n", "\n")
-    check.equal("interrupt exit", code, 130)
-    check.equal("interrupt message", err, said(cli, large, ABORTED))
-    check.equal("interrupted entry removed", os.path.exists(large), False)
-    check.equal("entry before kept", os.path.isfile(os.path.join(out, "before.txt")), True)
+    if cli.runner:
+        stops = [("SIGINT", signal.SIGINT, 130)]
+        if console_event:
+            stops += [("Ctrl-Break", "break", 130), ("console close", "close", 129)]
+    else:
+        stops = [("SIGINT", signal.SIGINT, 130), ("SIGTERM", signal.SIGTERM, 143),
+                 ("SIGHUP", signal.SIGHUP, 129)]
+    for what, stop, status in stops:
+        out = os.path.join(work, "interrupted-out-" + what.replace(" ", "-"))
+        large = os.path.join(out, "large.bin")
+        command = [cli.exe, cli.path(archive), cli.path(out)]
+        if isinstance(stop, str):
+            command = [console_event, stop, cli.path(large), cli.path(cli.exe)] + command[1:]
+        with tempfile.TemporaryFile() as err_file:
+            run = subprocess.Popen(([cli.runner] if cli.runner else []) + command,
+                                   stdin=subprocess.DEVNULL, stderr=err_file)
+            if not isinstance(stop, str):
+                for _ in range(2000):
+                    if os.path.exists(large) and os.path.getsize(large) > 0:
+                        break
+                    time.sleep(0.01)
+                run.send_signal(stop)
+            code = run.wait(timeout=60)
+            err_file.seek(0)
+            err = err_file.read().decode("utf-8").replace("\r\n", "\n")
+        check.equal(what + " exit", code, status)
+        check.equal(what + " message", err, said(cli, large, ABORTED))
+        check.equal(what + ": interrupted entry removed", os.path.exists(large), False)
+        check.equal(what + ": entry before kept",
+                    os.path.isfile(os.path.join(out, "before.txt")), True)
 
 
 def main():
-    if len(sys.argv) not in (2, 3):
+    if len(sys.argv) not in (2, 3, 4):
         print(__doc__)
         return 2
-    cli = Cli(*sys.argv[1:])
+    cli = Cli(*sys.argv[1:3])
+    console_event = os.path.abspath(sys.argv[3]) if len(sys.argv) == 4 else None
     check = Checker()
     work = tempfile.mkdtemp(prefix="extractor-cli-")
     try:
         source = os.path.join(work, "src")
         write_tree(source)
         exit_statuses(cli, check, work)
-        interrupt(cli, check, work)
+        interrupt(cli, check, work, console_event)
         overwrite(cli, check, work, source)
         passwords(cli, check, work, source)
         unsafe_names(cli, check, work)
