@@ -37,7 +37,9 @@ int wmain(int argc, wchar_t** argv) {
     if (n < 0) return kUsage;
     used += (size_t)n;
   }
-  STARTUPINFOW startup = {sizeof startup};
+  STARTUPINFOW startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
   PROCESS_INFORMATION child;
   if (!CreateProcessW(NULL, command, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &child)) {
     return kStartFailed;
