@@ -25,8 +25,11 @@ class Progress {
     files_++;
     line_.update(files_, bytes_);
   }
-  // Ends the line, if one was drawn, with the final figures.
+  // Ends the line, if one was drawn, with the final figures. Once: the
+  // destructor's call after the run's own draws no line after the end.
   void end() {
+    if (ended_) return;
+    ended_ = true;
     line_.update(files_, bytes_, true);
     line_.end();
   }
@@ -34,6 +37,7 @@ class Progress {
  private:
   tools::ProgressLine line_;
   uint64_t files_ = 0, bytes_ = 0;
+  bool ended_ = false;
 };
 
 }  // namespace extractor::pack
