@@ -25,14 +25,13 @@ TEST(Lzma, EveryPresetWithAndWithoutEndMarker) {
   for (const DataCase& c : dataCases()) {
     for (int preset = 0; preset <= 9; ++preset) {
       if (c.data.size() > 300000 && (preset % 3 != 0 || preset == 9)) continue;
-      for (bool endMarker : {preset % 2 == 1}) {
-        const Bytes stream = lzmaCompress(c.data, {preset, endMarker});
-        const uint32_t size = static_cast<uint32_t>(c.data.size());
-        for (size_t step : {size_t{0}, size_t{777}}) {
-          Decoded got = decodeLzma(decoder, stream, size, endMarker, step, step ? 5000 : 1 << 20);
-          ASSERT_TRUE(got.ok()) << c.name << " preset " << preset << " marker " << endMarker;
-          ASSERT_TRUE(got.output == c.data) << c.name << " preset " << preset;
-        }
+      const bool endMarker = preset % 2 == 1;
+      const Bytes stream = lzmaCompress(c.data, {preset, endMarker});
+      const uint32_t size = static_cast<uint32_t>(c.data.size());
+      for (size_t step : {size_t{0}, size_t{777}}) {
+        Decoded got = decodeLzma(decoder, stream, size, endMarker, step, step ? 5000 : 1 << 20);
+        ASSERT_TRUE(got.ok()) << c.name << " preset " << preset << " marker " << endMarker;
+        ASSERT_TRUE(got.output == c.data) << c.name << " preset " << preset;
       }
     }
   }

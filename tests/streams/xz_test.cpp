@@ -43,11 +43,10 @@ TEST(Xz, EveryPresetAndCheck) {
       const XzOptions options{preset, preset == 6, kChecks[preset % 4]};
       const Bytes stream = xzCompress(c.data, options);
       // Whole and in small steps by turns: each kind of data meets both.
-      for (size_t step : {size_t{preset % 2 == 1 ? 777u : 0u}}) {
-        Decoded got = decodeEntry(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
-        ASSERT_TRUE(got.ok()) << c.name << " preset " << preset << " status " << got.status;
-        ASSERT_TRUE(got.output == c.data) << c.name << " preset " << preset;
-      }
+      const size_t step = preset % 2 == 1 ? 777 : 0;
+      Decoded got = decodeEntry(decoder, stream, c.data.size(), step, step ? 5000 : 1 << 20);
+      ASSERT_TRUE(got.ok()) << c.name << " preset " << preset << " status " << got.status;
+      ASSERT_TRUE(got.output == c.data) << c.name << " preset " << preset;
     }
   }
 }
