@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 
+#include "area_decoding.h"
 #include "bzip2/bzip2.h"
 #include "corpus.h"
 #include "lzma/lzma.h"
@@ -31,26 +32,10 @@
 
 namespace {
 
+using bench::kArea;
+using bench::libzstdDecode;
+using bench::oursDecode;
 using extractor::testing::Bytes;
-constexpr uint32_t kArea = 1 << 20;  // the pipeline's output area
-
-// Ours, as the pipeline drives it: all input buffered, output in areas.
-template <typename Decoder>
-bool oursDecode(Decoder& d, const Bytes& stream, uint8_t* area, size_t size) {
-  uint32_t inPos = 0;
-  size_t total = 0;
-  for (;;) {
-    uint32_t outPos = 0;
-    if (extractor::decodeFailed(d.step(stream.data(), static_cast<uint32_t>(stream.size()), true,
-                                       inPos, area, kArea, outPos))) {
-      return false;
-    }
-    total += outPos;
-    if (outPos == 0) break;
-  }
-  return d.finished() && total == size;
-}
-
 bool libbz2Decode(const Bytes& stream, uint8_t* area, size_t size) {
   bz_stream s = {};
   BZ2_bzDecompressInit(&s, 0, 0);
@@ -100,19 +85,6 @@ bool liblzmaXzDecode(const Bytes& stream, uint8_t* area, size_t size) {
   lzma_stream s = LZMA_STREAM_INIT;
   if (lzma_stream_decoder(&s, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) return false;
   return liblzmaDrain(s, stream.data(), stream.size(), area, size);
-}
-
-bool libzstdDecode(ZSTD_DCtx* dctx, const Bytes& stream, uint8_t* area, size_t size) {
-  ZSTD_DCtx_reset(dctx, ZSTD_reset_session_only);
-  ZSTD_inBuffer in{stream.data(), stream.size(), 0};
-  size_t total = 0, left = 1;
-  while (left != 0) {
-    ZSTD_outBuffer out{area, kArea, 0};
-    left = ZSTD_decompressStream(dctx, &out, &in);
-    if (ZSTD_isError(left) || (out.pos == 0 && in.pos == in.size && left != 0)) return false;
-    total += out.pos;
-  }
-  return total == size;
 }
 
 // CPU seconds of a child command (user and system).

@@ -12,43 +12,24 @@
 #include <cstdlib>
 #include <string>
 
+#include "area_decoding.h"
 #include "corpus.h"
 #include "reference_codecs.h"
 #include "zstd/zstd.h"
 
 namespace {
 
-constexpr uint32_t kArea = 1 << 20;  // the pipeline's output area, as streams_bench
+using bench::kArea;
 
-__attribute__((noinline)) size_t decodeOnce(bool ours, const std::vector<uint8_t>& stream,
-                                            size_t size, uint8_t* area) {
-  size_t total = 0;
+__attribute__((noinline)) bool decodeOnce(bool ours, const std::vector<uint8_t>& stream,
+                                          size_t size, uint8_t* area) {
   if (ours) {
     static extractor::ZstdDecoder d;  // kept, as streams_bench keeps its window
     d.reset({size, 0});
-    uint32_t inPos = 0;
-    for (;;) {
-      uint32_t outPos = 0;
-      if (extractor::decodeFailed(d.step(stream.data(), static_cast<uint32_t>(stream.size()), true,
-                                         inPos, area, kArea, outPos))) {
-        return 0;
-      }
-      total += outPos;
-      if (outPos == 0) break;
-    }
-    return d.finished() ? total : 0;
+    return bench::oursDecode(d, stream, area, size);
   }
   static ZSTD_DCtx* const dctx = ZSTD_createDCtx();
-  ZSTD_DCtx_reset(dctx, ZSTD_reset_session_only);
-  ZSTD_inBuffer in{stream.data(), stream.size(), 0};
-  size_t left = 1;
-  while (left != 0) {
-    ZSTD_outBuffer out{area, kArea, 0};
-    left = ZSTD_decompressStream(dctx, &out, &in);
-    if (ZSTD_isError(left) || (out.pos == 0 && in.pos == in.size && left != 0)) break;
-    total += out.pos;
-  }
-  return left == 0 ? total : 0;
+  return bench::libzstdDecode(dctx, stream, area, size);
 }
 
 }  // namespace
@@ -69,7 +50,7 @@ int main(int argc, char** argv) {
       for (int i = 0; i < times; ++i) {
         for (int d = 0; d < 2; ++d) {
           const auto t0 = std::chrono::steady_clock::now();
-          if (decodeOnce(d == 0, stream, size, area.data()) != size) return 1;
+          if (!decodeOnce(d == 0, stream, size, area.data())) return 1;
           const std::chrono::duration<double> t = std::chrono::steady_clock::now() - t0;
           best[d] = std::min(best[d], t.count());
         }
@@ -79,7 +60,8 @@ int main(int argc, char** argv) {
       return 0;
     }
     size_t made = 0;
-    for (int i = 0; i < times; ++i) made = decodeOnce(who == "ours", stream, size, area.data());
+    for (int i = 0; i < times; ++i)
+      made = decodeOnce(who == "ours", stream, size, area.data()) ? size : 0;
     std::printf("%s %s: %zu of %zu bytes\n", who.c_str(), name.c_str(), made, size);
     return made == size ? 0 : 1;
   }
